@@ -1,0 +1,137 @@
+#include "platform/CodePage.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cerrno>
+#include <string>
+
+#include "platform/Unicode.h"
+#include "platform/posix/Locale.h"
+
+namespace harmoload {
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80 to 0x9F; its five unassigned bytes map to
+// the C1 controls of the same value, as Windows maps them.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The iconv name of the locale's multi-byte code page, or nullptr for Windows-1252.
+const char* MultiByteCodePage() {
+    const std::string locale = LocaleNameFromEnvironment("LC_CTYPE");
+    const std::string language = locale.substr(0, 5);
+    if (language == "zh_CN" || language == "zh_SG") {
+        return "CP936";
+    }
+    if (language == "zh_TW" || language == "zh_HK") {
+        return "CP950";
+    }
+    return nullptr;
+}
+
+// Converts with iconv; a byte sequence it cannot convert becomes U+FFFD and is skipped.
+std::u16string IconvToUtf16(const char* codePage, std::string_view text) {
+    iconv_t cd = iconv_open("UTF-16LE", codePage);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return Utf8ToUtf16(text);
+    }
+    std::u16string out;
+    std::string input(text);
+    char* in = input.data();
+    size_t inLeft = input.size();
+    std::array<char, 1024> chunk{};
+    while (inLeft > 0) {
+        char* outPtr = chunk.data();
+        size_t outLeft = chunk.size();
+        const size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        for (const char* p = chunk.data(); p + 1 < outPtr; p += 2) {
+            out += static_cast<char16_t>(static_cast<uint8_t>(p[0]) |
+                                         (static_cast<uint8_t>(p[1]) << 8));
+        }
+        if (result == static_cast<size_t>(-1) && errno != E2BIG) {
+            out += u'\xFFFD';
+            ++in;
+            --inLeft;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+std::string IconvFromUtf16(const char* codePage, std::u16string_view text) {
+    iconv_t cd = iconv_open(codePage, "UTF-16LE");
+    std::string out;
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return Utf16ToUtf8(text);
+    }
+    std::string input;
+    for (char16_t unit : text) {
+        input += static_cast<char>(unit & 0xFF);
+        input += static_cast<char>(unit >> 8);
+    }
+    char* in = input.data();
+    size_t inLeft = input.size();
+    std::array<char, 1024> chunk{};
+    while (inLeft > 0) {
+        char* outPtr = chunk.data();
+        size_t outLeft = chunk.size();
+        const size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(chunk.data(), outPtr);
+        if (result == static_cast<size_t>(-1) && errno != E2BIG) {
+            out += '?';
+            const size_t skip = inLeft >= 2 ? 2 : inLeft;
+            in += skip;
+            inLeft -= skip;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+}  // namespace
+
+std::u16string AnsiToUtf16(std::string_view ansi) {
+    if (const char* codePage = MultiByteCodePage()) {
+        return IconvToUtf16(codePage, ansi);
+    }
+    std::u16string out;
+    out.reserve(ansi.size());
+    for (char c : ansi) {
+        const auto byte = static_cast<uint8_t>(c);
+        out += (byte >= 0x80 && byte < 0xA0) ? kCp1252High[byte - 0x80] : char16_t{byte};
+    }
+    return out;
+}
+
+std::string AnsiToUtf8(std::string_view ansi) {
+    return Utf16ToUtf8(AnsiToUtf16(ansi));
+}
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+    const std::u16string wide = Utf8ToUtf16(utf8);
+    if (const char* codePage = MultiByteCodePage()) {
+        return IconvFromUtf16(codePage, wide);
+    }
+    std::string out;
+    out.reserve(wide.size());
+    for (char16_t unit : wide) {
+        if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
+            out += static_cast<char>(unit);
+            continue;
+        }
+        char replacement = '?';
+        for (size_t i = 0; i < kCp1252High.size(); ++i) {
+            if (kCp1252High[i] == unit) {
+                replacement = static_cast<char>(0x80 + i);
+                break;
+            }
+        }
+        out += replacement;
+    }
+    return out;
+}
+
+}  // namespace harmoload

@@ -1,0 +1,23 @@
+# Wine settings shared by the scripts (sourced, not run).
+export WINEPREFIX="${HARMOLOAD_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/harmoload/wine}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+HARMOLOAD_WINE="${HARMOLOAD_WINE:-/usr/lib/wine/wine64}"
+[ -x "$HARMOLOAD_WINE" ] || HARMOLOAD_WINE="$(command -v wine64 || command -v wine)"
+
+# Creates the prefix once (a fresh one takes 15-20 s), with no crash dialog and unmanaged
+# windows so that tests under Xvfb neither hang nor stall.
+harmoload_wine_prefix() {
+    local stamp="$WINEPREFIX/.harmoload-ready"
+    [ -f "$stamp" ] && return 0
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        [ -f "$stamp" ] && exit 0
+        "$HARMOLOAD_WINE" wineboot -i >/dev/null 2>&1 || true
+        "$HARMOLOAD_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+        "$HARMOLOAD_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        "$(dirname "$HARMOLOAD_WINE")/wineserver" -w 2>/dev/null || wineserver -w || true
+        touch "$stamp"
+    ) 9>"$WINEPREFIX.lock"
+}
