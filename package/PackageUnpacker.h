@@ -1,0 +1,32 @@
+#pragma once
+// Unpacking one pair of a verified package into the two files its engine reads.
+
+#include <cstdint>
+#include <string>
+
+#include "package/PackageRecord.h"
+
+namespace harmoload {
+
+// The pair's configuration file (also the engine's profile) and its data file.
+inline constexpr const char* kTempIniName = "TEMP.INI";
+inline constexpr const char* kTempBinName = "TEMP.BIN";
+
+enum class LineEnds {
+    Keep,  // byte for byte
+    CrLf,  // every 0x0A written as 0x0D 0x0A, as a text-mode write does
+};
+
+// Writes size bytes at offset of the package to target, created or emptied first. False when
+// the target cannot be created, the package cannot be opened, the range reaches past the end of
+// the package (nothing unread is ever written) or a read or write fails; the target may then be
+// empty or partly written and must not be used.
+bool UnpackFile(const std::string& packagePath, const std::string& targetPath, uint32_t offset,
+                uint32_t size, LineEnds lineEnds);
+
+// The configuration file to folder + "TEMP.INI" with CR LF line ends, then the data file to
+// folder + "TEMP.BIN" byte for byte. folder may or may not end with a separator. False as soon
+// as either fails: the pair must then count as failed and its engine must not run.
+bool UnpackPair(const std::string& packagePath, const std::string& folder, const PairEntry& pair);
+
+}  // namespace harmoload
