@@ -2,16 +2,61 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <iostream>
 
+#include "cli/Commands.h"
+#include "lang/LanguageTable.h"
+#include "platform/CommandLine.h"
+#include "platform/SystemLanguage.h"
+#include "profile/PathText.h"
+
 int main(int argc, char** argv) {
+    using namespace harmoload;
+
     CLI::App app{"Harmoload: writes firmware and sound-data updates into a USB instrument"};
     app.require_subcommand(1);
+
+    std::string infoPath;
+    bool infoJson = false;
+    CLI::App* info = app.add_subcommand(
+        "info", "Verify an update package as the dialog does and show what it holds");
+    info->add_option("PACKAGE", infoPath, "The update package (.DAT)")->required();
+    info->add_flag("--json", infoJson, "Print one JSON object");
+
+    PackOptions pack;
+    CLI::App* packCommand =
+        app.add_subcommand("pack", "Build an update package with every sum filled in");
+    packCommand->add_option("-o,--output", pack.outPath, "The package to write")->required();
+    packCommand->add_option("--model", pack.model, "Product model (at most 16 bytes)")->required();
+    packCommand->add_option("--version", pack.version, "Software version (at most 16 bytes)")
+        ->required();
+    packCommand->add_option("--key", pack.holdKeys,
+                            "A key to hold at power-on (at most 8 bytes; up to 3 keys)");
+    packCommand
+        ->add_option("--pair", pack.pairs,
+                     "CODE:CONFIG:DATA, engine code (R1: packet transfer, else flash), "
+                     "configuration file and data file (1 to 3 pairs)")
+        ->required();
+
+    // Arguments in UTF-8 whatever the console's code page, so that any path arrives whole.
+    // CLI11 takes them without the program's name and last first.
+    std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    if (!arguments.empty()) {
+        arguments.erase(arguments.begin());
+    }
+    std::reverse(arguments.begin(), arguments.end());
     try {
-        app.parse(argc, argv);
+        app.parse(arguments);
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error);
-        return code == 0 ? 0 : 2;
+        return code == 0 ? kExitSuccess : kExitUsage;
     }
-    return 0;
+
+    if (*info) {
+        IniFile languageTable;
+        languageTable.setFile(ProgramDirectory() + LanguageFileName(SystemDefaultLangId()));
+        return RunInfo(infoPath, infoJson, languageTable, std::cout, std::cerr);
+    }
+    return RunPack(pack, std::cerr);
 }

@@ -1,0 +1,71 @@
+#include "cli/ConsoleNotifier.h"
+
+#include <nlohmann/json.hpp>
+
+#include <ostream>
+
+namespace harmoload {
+namespace {
+
+const char* IconName(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::None:
+            return "none";
+        case MessageIcon::Information:
+            return "information";
+        case MessageIcon::Warning:
+            return "warning";
+        case MessageIcon::Error:
+            return "error";
+        case MessageIcon::Question:
+            return "question";
+    }
+    return "none";
+}
+
+const char* AnswerName(MessageAnswer answer) {
+    switch (answer) {
+        case MessageAnswer::Ok:
+            return "ok";
+        case MessageAnswer::Yes:
+            return "yes";
+        case MessageAnswer::No:
+            return "no";
+    }
+    return "ok";
+}
+
+void WriteJsonLine(std::ostream& out, const nlohmann::ordered_json& event) {
+    out << event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace
+
+MessageAnswer ConsoleNotifier::showMessage(const Message& message) {
+    MessageAnswer answer = MessageAnswer::Ok;
+    if (message.buttons == MessageButtons::YesNo) {
+        answer = assumeYes_ ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    if (json_) {
+        WriteJsonLine(out_, {{"event", "message"},
+                             {"caption", message.caption},
+                             {"text", message.text},
+                             {"buttons", message.buttons == MessageButtons::Ok ? "ok" : "yesno"},
+                             {"icon", IconName(message.icon)},
+                             {"answer", AnswerName(answer)}});
+    } else {
+        err_ << message.caption << ": " << message.text << '\n';
+    }
+    return answer;
+}
+
+void ConsoleNotifier::postProgress(uint32_t messageId, uintptr_t wParam, intptr_t lParam) {
+    if (json_) {
+        WriteJsonLine(out_, {{"event", "progress"},
+                             {"kind", messageId == WM_TRANSFER_PROGRESS ? "transfer" : "flash"},
+                             {"wParam", wParam},
+                             {"lParam", lParam}});
+    }
+}
+
+}  // namespace harmoload

@@ -1,0 +1,102 @@
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <ostream>
+
+#include "app/InstructionText.h"
+#include "cli/Commands.h"
+#include "cli/ConsoleNotifier.h"
+#include "package/PackageVerifier.h"
+
+namespace harmoload {
+namespace {
+
+std::string Dump(const nlohmann::ordered_json& object) {
+    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+nlohmann::ordered_json PairsJson(const PackageRecord& record) {
+    nlohmann::ordered_json pairs = nlohmann::ordered_json::array();
+    for (size_t i = 0; i < PairsInUse(record.pairCount); ++i) {
+        const PairEntry& pair = record.pairs[i];
+        pairs.push_back({{"index", i + 1},
+                         {"engineCode", pair.engineCode},
+                         {"engine", EngineName(EngineForCode(pair.engineCode))},
+                         {"configOffset", pair.configOffset},
+                         {"configSize", pair.configSize},
+                         {"dataOffset", pair.dataOffset},
+                         {"dataSize", pair.dataSize}});
+    }
+    return pairs;
+}
+
+void PrintText(std::ostream& out, const std::string& path, const OpenedPackage& package,
+               const std::string& sentence) {
+    const PackageRecord& record = package.record;
+    out << "Package:     " << path << '\n'
+        << "Model:       " << package.model << '\n'
+        << "Version:     " << package.version << '\n';
+    for (size_t i = 0; i < record.holdKeys.size(); ++i) {
+        out << "Hold key " << i + 1 << ":  " << record.holdKeys[i] << '\n';
+    }
+    out << "Instruction: " << sentence << '\n'
+        << "Pair count:  " << static_cast<int>(record.pairCount) << " ("
+        << PairsInUse(record.pairCount) << " in use)\n";
+    for (size_t i = 0; i < PairsInUse(record.pairCount); ++i) {
+        const PairEntry& pair = record.pairs[i];
+        out << "Pair " << i + 1 << ":      engine code \"" << pair.engineCode << "\" ("
+            << EngineName(EngineForCode(pair.engineCode)) << "), configuration " << pair.configSize
+            << " bytes at " << pair.configOffset << ", data " << pair.dataSize << " bytes at "
+            << pair.dataOffset << '\n';
+    }
+}
+
+}  // namespace
+
+std::string FullPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(
+        std::filesystem::path(std::u8string(path.begin(), path.end())), error);
+    if (error) {
+        return path;
+    }
+    const std::u8string text = full.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+int RunInfo(const std::string& packagePath, bool json, const IniFile& languageTable,
+            std::ostream& out, std::ostream& err) {
+    const std::string path = FullPath(packagePath);
+    OpenedPackage package;
+    const PackageFault fault = ReadPackage(path, package);
+    if (fault != PackageFault::None) {
+        const Message message = PackageFaultMessage(languageTable, fault, path);
+        if (json) {
+            out << Dump({{"path", path},
+                         {"valid", false},
+                         {"error", {{"key", PackageFaultKey(fault)}, {"message", message.text}}}})
+                << '\n';
+        } else {
+            ConsoleNotifier(out, err, false).showMessage(message);
+        }
+        return kExitFailed;
+    }
+
+    const std::string sentence = HoldKeySentence(languageTable, package.record.holdKeys);
+    if (json) {
+        out << Dump({{"path", path},
+                     {"valid", true},
+                     {"model", package.model},
+                     {"version", package.version},
+                     {"holdKeys", package.record.holdKeys},
+                     {"holdKeySentence", sentence},
+                     {"pairCount", package.record.pairCount},
+                     {"pairs", PairsJson(package.record)}})
+            << '\n';
+    } else {
+        PrintText(out, path, package, sentence);
+    }
+    return kExitSuccess;
+}
+
+}  // namespace harmoload
