@@ -16,6 +16,8 @@ int main(int argc, char** argv) {
 
     CLI::App app{"Harmoload: writes firmware and sound-data updates into a USB instrument"};
     app.require_subcommand(1);
+    // Options are spelled --name on every system; "/path" is a path, never an option.
+    app.allow_windows_style_options(false);
 
     std::string infoPath;
     bool infoJson = false;

@@ -37,6 +37,14 @@ bool BinaryFile::open(const std::string& path, FileAccess access) {
     DWORD flags = FILE_ATTRIBUTE_NORMAL;
     switch (access) {
         case FileAccess::ReadWriteExclusive:
+            // CreateFileW refuses write access to a read-only file by itself; asking first keeps
+            // the refusal where a file system or emulation would not make it.
+            if (const DWORD attributes =
+                    GetFileAttributesW(reinterpret_cast<const wchar_t*>(wide.c_str()));
+                attributes != INVALID_FILE_ATTRIBUTES &&
+                (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+                return false;
+            }
             desired = GENERIC_READ | GENERIC_WRITE;
             share = 0;
             break;
