@@ -46,10 +46,17 @@ step "format" bash scripts/check-format.sh
 step "native build" build native
 step "native tests" ctest --preset native
 step "windows build" build windows
-# One Wine server for the whole Windows run keeps each test's start-up short.
+# One X server and one Wine server for the whole Windows run keep each test's start-up short.
+display=":$((90 + RANDOM % 400))"
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+sleep 1
+export DISPLAY="$display"
 "$(dirname "$HARMOLOAD_WINE")/wineserver" -p 2>/dev/null || true
 step "windows tests" ctest --preset windows
 "$(dirname "$HARMOLOAD_WINE")/wineserver" -k 2>/dev/null || true
+kill "$xvfb_pid" 2>/dev/null || true
+unset DISPLAY
 step "sanitizer build" build asan
 step "sanitizer tests" ctest --preset asan
 if [ -f fuzz/CMakeLists.txt ]; then

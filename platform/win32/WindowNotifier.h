@@ -1,0 +1,25 @@
+#pragma once
+// The Windows notify window: message boxes owned by a window, progress posted to it.
+
+#include <windows.h>
+
+#include "platform/Notifier.h"
+
+namespace harmoload {
+
+class WindowNotifier final : public Notifier {
+  public:
+    // owner may be null: the message box then belongs to no window.
+    explicit WindowNotifier(HWND owner) : owner_(owner) {}
+
+    MessageAnswer showMessage(const Message& message) override;
+    void postProgress(uint32_t messageId, uintptr_t wParam, intptr_t lParam) override;
+
+    HWND owner() const { return owner_; }
+    void setOwner(HWND owner) { owner_ = owner; }
+
+  private:
+    HWND owner_;
+};
+
+}  // namespace harmoload
