@@ -1,0 +1,53 @@
+#pragma once
+// The libusb 0.1 calls that LibusbDevice makes, as one table the platform fills: the system's
+// libusb 0.1 on Linux, libusb0.dll loaded at run time on Windows, the simulated instrument, or
+// a test's scripted fake. Results are the library's: a byte count or 0 on success, a negative
+// error code on failure.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace harmoload {
+
+// The library's own objects, opaque to the host.
+using LibusbDeviceRef = void*;  // a struct usb_device
+using LibusbHandle = void*;     // a usb_dev_handle
+
+// One device of a bus list: what the host reads of its descriptor, and the device itself.
+struct LibusbDeviceEntry {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    LibusbDeviceRef device = nullptr;
+};
+
+// The library's bus list as usb_get_busses() hands it out: the busses in list order, each
+// with its devices in list order.
+using LibusbBusList = std::vector<std::vector<LibusbDeviceEntry>>;
+
+class LibusbApi {
+  public:
+    virtual ~LibusbApi() = default;
+
+    virtual void init() = 0;                // usb_init
+    virtual int findBusses() = 0;           // usb_find_busses
+    virtual int findDevices() = 0;          // usb_find_devices
+    virtual LibusbBusList getBusses() = 0;  // usb_get_busses, its lists walked in order
+    virtual LibusbHandle open(LibusbDeviceRef device) = 0;  // usb_open; null on failure
+    virtual int setConfiguration(LibusbHandle handle, int configuration) = 0;
+    virtual int claimInterface(LibusbHandle handle, int interfaceNumber) = 0;
+    virtual int releaseInterface(LibusbHandle handle, int interfaceNumber) = 0;
+    virtual int close(LibusbHandle handle) = 0;
+    virtual int bulkWrite(LibusbHandle handle, int endpoint, const uint8_t* bytes, int size,
+                          int timeoutMs) = 0;
+    virtual int bulkRead(LibusbHandle handle, int endpoint, uint8_t* bytes, int size,
+                         int timeoutMs) = 0;
+    virtual int clearHalt(LibusbHandle handle, unsigned endpoint) = 0;
+    virtual std::string strerror() = 0;  // usb_strerror: the text of the last error
+};
+
+// The platform's libusb: Debian's libusb 0.1 on Linux, libusb0.dll on Windows (a missing DLL
+// means a library without devices). One per process.
+LibusbApi& SystemLibusb();
+
+}  // namespace harmoload

@@ -1,0 +1,172 @@
+#include "usb/LibusbDevice.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <iostream>
+
+#include "platform/Clock.h"
+#include "platform/Notifier.h"
+#include "usb/TransferTrace.h"
+#include "usb/UsbIdentity.h"
+
+namespace harmoload {
+namespace {
+
+SystemClock& DefaultClock() {
+    static SystemClock clock;
+    return clock;
+}
+
+}  // namespace
+
+LibusbDevice::LibusbDevice()
+    : api_(&SystemLibusb()), clock_(&DefaultClock()), console_(&std::cout) {}
+
+void LibusbDevice::start() {
+    api_->init();
+    api_->findBusses();
+    api_->findDevices();
+}
+
+LibusbHandle LibusbDevice::find() {
+    for (const std::vector<LibusbDeviceEntry>& bus : api_->getBusses()) {
+        for (const LibusbDeviceEntry& device : bus) {
+            if (device.vendorId == usb::kVendorId && device.productId == usb::kProductId) {
+                // Only the first instrument is ever used, even when it cannot be opened.
+                return api_->open(device.device);
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool LibusbDevice::open() {
+    LibusbHandle handle = find();
+    if (handle == nullptr) {
+        return false;
+    }
+    if (api_->setConfiguration(handle, usb::kConfiguration) < 0 ||
+        api_->claimInterface(handle, usb::kInterface) < 0) {
+        api_->close(handle);
+        return false;
+    }
+    handle_ = handle;
+    open_ = true;
+    return true;
+}
+
+bool LibusbDevice::ensureOpen() {
+    if (!open_) {
+        start();
+        open();
+    }
+    return open_;
+}
+
+TransferStatus LibusbDevice::read(uint8_t* buffer, size_t count) {
+    if (!ensureOpen()) {
+        if (notifier_ != nullptr) {
+            notifier_->showMessage({kApplicationTitle, "Open USB device failed"});
+        }
+        return TransferStatus::NotOpen;
+    }
+    if (count > static_cast<size_t>(INT_MAX)) {
+        return TransferStatus::Failed;
+    }
+    const int result =
+        bulkRead(usb::kInEndpoint, buffer, static_cast<int>(count), usb::kReadTimeoutMs);
+    if (result >= 0) {
+        return TransferStatus::Complete;
+    }
+    if (result == usb::kLibusbIoError) {
+        recoverRead();
+    }
+    return TransferStatus::Failed;
+}
+
+TransferStatus LibusbDevice::write(const uint8_t* buffer, size_t count) {
+    if (!ensureOpen()) {
+        return TransferStatus::NotOpen;
+    }
+    if (count > static_cast<size_t>(INT_MAX)) {
+        return TransferStatus::Failed;
+    }
+    for (int attempt = 0;; ++attempt) {
+        const int result =
+            bulkWrite(usb::kOutEndpoint, buffer, static_cast<int>(count), usb::kWriteTimeoutMs);
+        if (result >= 0) {
+            return TransferStatus::Complete;
+        }
+        *console_ << "error writing:\n" << api_->strerror() << '\n';
+        console_->flush();
+        if (attempt == usb::kWriteRetryLimit) {
+            return TransferStatus::Failed;
+        }
+        recoverWrite();
+    }
+}
+
+void LibusbDevice::close() {
+    if (handle_ == nullptr) {
+        return;
+    }
+    api_->releaseInterface(handle_, usb::kInterface);
+    api_->close(handle_);
+    open_ = false;
+    handle_ = nullptr;
+}
+
+int LibusbDevice::bulkRead(int endpoint, uint8_t* buffer, int size, int timeoutMs) {
+    const int result = api_->bulkRead(handle_, endpoint, buffer, size, timeoutMs);
+    if (trace_ != nullptr) {
+        const size_t received = result > 0 ? static_cast<size_t>(std::min(result, size)) : 0;
+        trace_->transfer({clock_->now(),
+                          TransferDirection::In,
+                          endpoint,
+                          static_cast<size_t>(size),
+                          result,
+                          {buffer, received}});
+    }
+    return result;
+}
+
+int LibusbDevice::bulkWrite(int endpoint, const uint8_t* buffer, int size, int timeoutMs) {
+    const int result = api_->bulkWrite(handle_, endpoint, buffer, size, timeoutMs);
+    if (trace_ != nullptr) {
+        trace_->transfer({clock_->now(),
+                          TransferDirection::Out,
+                          endpoint,
+                          static_cast<size_t>(size),
+                          result,
+                          {buffer, static_cast<size_t>(size)}});
+    }
+    return result;
+}
+
+void LibusbDevice::clearHalt(int endpoint) {
+    api_->clearHalt(handle_, static_cast<unsigned>(endpoint));
+    clock_->sleep(usb::kPauseAfterClearHalt);
+}
+
+// The instrument's IN endpoint is cleared, whatever it still had to say is read and dropped,
+// and a filler packet with one more read puts it back in step. The caller's buffer is untouched.
+void LibusbDevice::recoverRead() {
+    std::array<uint8_t, usb::kRecoveryFillerSize> scratch{};
+    const int size = static_cast<int>(scratch.size());
+    clearHalt(usb::kInEndpoint);
+    bulkRead(usb::kInEndpoint, scratch.data(), size, usb::kRecoveryTimeoutMs);
+    scratch.fill(usb::kRecoveryFillerByte);
+    bulkWrite(usb::kOutEndpoint, scratch.data(), size, usb::kRecoveryTimeoutMs);
+    bulkRead(usb::kInEndpoint, scratch.data(), size, usb::kRecoveryTimeoutMs);
+}
+
+void LibusbDevice::recoverWrite() {
+    std::array<uint8_t, usb::kRecoveryFillerSize> filler{};
+    filler.fill(usb::kRecoveryFillerByte);
+    clearHalt(usb::kOutEndpoint);
+    bulkWrite(usb::kOutEndpoint, filler.data(), static_cast<int>(filler.size()),
+              usb::kRecoveryTimeoutMs);
+}
+
+}  // namespace harmoload

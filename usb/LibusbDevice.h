@@ -1,0 +1,79 @@
+#pragma once
+// The libusb back end: finds the instrument by vendor and product id, claims its interface and
+// moves frames with bulk transfers, recovering from a failed transfer with a clear-halt and a
+// filler packet. It calls the library only through a LibusbApi table.
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+
+#include "usb/LibusbApi.h"
+#include "usb/TransferStatus.h"
+
+namespace harmoload {
+
+class Clock;
+class Notifier;
+class TransferTrace;
+
+class LibusbDevice {
+  public:
+    // Bound to the platform's libusb and the system clock, with nobody to show messages to.
+    LibusbDevice();
+    // Releases nothing: the owner closes the device (a handle left open stays with the library).
+    virtual ~LibusbDevice() = default;
+    LibusbDevice(const LibusbDevice&) = delete;
+    LibusbDevice& operator=(const LibusbDevice&) = delete;
+
+    // The library this back end calls. Closes nothing; bind before the first open.
+    void bind(LibusbApi& api) { api_ = &api; }
+    LibusbApi& api() const { return *api_; }
+    // Where "Open USB device failed" is shown; null drops it.
+    void setNotifier(Notifier* notifier) { notifier_ = notifier; }
+    // Owns the pause after a clear-halt.
+    void setClock(Clock& clock) { clock_ = &clock; }
+    Clock& clock() const { return *clock_; }
+    // Where the line about a failed write goes (standard output unless told otherwise).
+    void setConsole(std::ostream& console) { console_ = &console; }
+    // Every bulk transfer is recorded here when set.
+    void setTrace(TransferTrace* trace) { trace_ = trace; }
+
+    // usb_init, usb_find_busses, usb_find_devices; their results are not examined.
+    void start();
+    // The first instrument in bus order, then device order, opened; null when none opens.
+    LibusbHandle find();
+    // find, then configuration 1 and interface 0; true when the interface is claimed.
+    bool open();
+    bool isOpen() const { return open_; }
+    LibusbHandle handle() const { return handle_; }
+
+    // Reads up to count bytes from the IN endpoint. Opens the device first when it is closed
+    // (showing "Open USB device failed" when it cannot). Any byte count, none included, is
+    // Complete; -5 runs the read recovery and is Failed; any other error is Failed.
+    TransferStatus read(uint8_t* buffer, size_t count);
+    // Writes count bytes to the OUT endpoint, opening the device first when it is closed
+    // (silently NotOpen when it cannot). A failed write prints "error writing:" with the
+    // library's text, runs the write recovery and is retried, at most kWriteRetryLimit times.
+    TransferStatus write(const uint8_t* buffer, size_t count);
+
+    // Releases the interface and closes the handle; nothing when there is none.
+    void close();
+
+  private:
+    bool ensureOpen();
+    int bulkRead(int endpoint, uint8_t* buffer, int size, int timeoutMs);
+    int bulkWrite(int endpoint, const uint8_t* buffer, int size, int timeoutMs);
+    void clearHalt(int endpoint);
+    void recoverRead();
+    void recoverWrite();
+
+    LibusbApi* api_;
+    Clock* clock_;
+    Notifier* notifier_ = nullptr;
+    std::ostream* console_;
+    TransferTrace* trace_ = nullptr;
+    bool open_ = false;
+    LibusbHandle handle_ = nullptr;
+};
+
+}  // namespace harmoload

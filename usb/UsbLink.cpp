@@ -1,0 +1,98 @@
+#include "usb/UsbLink.h"
+
+#include <string>
+
+#include "platform/Clock.h"
+#include "usb/TransferTrace.h"
+
+namespace harmoload {
+
+const char* LinkModeName(LinkMode mode) {
+    switch (mode) {
+        case LinkMode::None:
+            return "none";
+        case LinkMode::Libusb:
+            return "libusb";
+        case LinkMode::DriverPipes:
+            return "driver pipes";
+    }
+    return "none";
+}
+
+bool UsbLink::open() {
+    // The flash-command engine opens before each of its steps and relies on this.
+    if (libusb_.isOpen()) {
+        return true;
+    }
+    libusb_.start();
+    if (libusb_.open()) {
+        mode_ = LinkMode::Libusb;
+        traceEvent("open: libusb");
+        return true;
+    }
+    pipes_.reinitialise();
+    if (pipes_.open(deviceIndex_)) {
+        mode_ = LinkMode::DriverPipes;
+        traceEvent("open: driver pipes");
+        return true;
+    }
+    mode_ = LinkMode::None;
+    traceEvent("open: no instrument");
+    return false;
+}
+
+TransferStatus UsbLink::read(uint8_t* buffer, size_t count) {
+    switch (mode_) {
+        case LinkMode::Libusb:
+            return libusb_.read(buffer, count);
+        case LinkMode::DriverPipes:
+            return pipes_.read(buffer, count);
+        case LinkMode::None:
+            break;
+    }
+    return TransferStatus::NotOpen;
+}
+
+TransferStatus UsbLink::write(const uint8_t* buffer, size_t count) {
+    switch (mode_) {
+        case LinkMode::Libusb:
+            return libusb_.write(buffer, count);
+        case LinkMode::DriverPipes:
+            return pipes_.write(buffer, count);
+        case LinkMode::None:
+            break;
+    }
+    return TransferStatus::NotOpen;
+}
+
+void UsbLink::close() {
+    if (mode_ == LinkMode::Libusb && libusb_.isOpen()) {
+        libusb_.close();
+        traceEvent("close: libusb");
+    } else if (mode_ == LinkMode::DriverPipes && pipes_.isOpen()) {
+        pipes_.close();
+        traceEvent("close: driver pipes");
+    }
+}
+
+void UsbLink::setNotifier(Notifier* notifier) {
+    libusb_.setNotifier(notifier);
+    pipes_.setNotifier(notifier);
+}
+
+void UsbLink::setClock(Clock& clock) {
+    libusb_.setClock(clock);
+}
+
+void UsbLink::setTrace(TransferTrace* trace) {
+    trace_ = trace;
+    libusb_.setTrace(trace);
+}
+
+void UsbLink::traceEvent(const char* text) {
+    if (trace_ != nullptr) {
+        trace_->event(libusb_.clock().now(), text);
+    }
+}
+
+}  // namespace harmoload

@@ -1,0 +1,62 @@
+#pragma once
+// One engine's connection to the instrument: opens it through libusb first and through the
+// driver pipes as a fallback, remembers which back end it opened, and routes every read, write
+// and close to that back end. Frames go whole; the link adds no framing and no retry.
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+
+#include "usb/DriverPipeDevice.h"
+#include "usb/LibusbDevice.h"
+#include "usb/TransferStatus.h"
+
+namespace harmoload {
+
+class Clock;
+class Notifier;
+class TransferTrace;
+
+class UsbLink {
+  public:
+    UsbLink() = default;
+    UsbLink(const UsbLink&) = delete;
+    UsbLink& operator=(const UsbLink&) = delete;
+
+    // True at once, mode unchanged, when libusb is already open. Otherwise libusb is started
+    // and tried, then the driver pipes; the mode records which opened, or None. Shows nothing
+    // when no instrument is found.
+    bool open();
+    // Routed by mode; mode None is NotOpen at once, with no message and no transfer. A read or
+    // write after close re-opens the back end that the mode still names.
+    TransferStatus read(uint8_t* buffer, size_t count);
+    TransferStatus write(const uint8_t* buffer, size_t count);
+    // Closes the back end the mode names, when it is open; the mode stays.
+    void close();
+
+    LinkMode mode() const { return mode_; }
+    LibusbDevice& libusb() { return libusb_; }
+    DriverPipeDevice& pipes() { return pipes_; }
+
+    // The libusb table the link calls (the system's unless bound elsewhere).
+    void bindLibusb(LibusbApi& api) { libusb_.bind(api); }
+    // Where the back ends show their messages.
+    void setNotifier(Notifier* notifier);
+    // Owns the back ends' pauses.
+    void setClock(Clock& clock);
+    // Where the libusb back end prints the line about a failed write.
+    void setConsole(std::ostream& console) { libusb_.setConsole(console); }
+    // Records every transfer and every open and close when set, timed by the link's clock.
+    void setTrace(TransferTrace* trace);
+
+  private:
+    void traceEvent(const char* text);
+
+    LinkMode mode_ = LinkMode::None;
+    LibusbDevice libusb_;
+    DriverPipeDevice pipes_;
+    int deviceIndex_ = 0;  // the first driver device found
+    TransferTrace* trace_ = nullptr;
+};
+
+}  // namespace harmoload
