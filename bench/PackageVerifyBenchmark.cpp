@@ -29,12 +29,12 @@ std::string Environment(const char* name, const char* fallback) {
     return value != nullptr && *value != '\0' ? value : fallback;
 }
 
-bool WriteFilledFile(const std::string& path, uint64_t bytes, uint32_t seed) {
+bool WriteFilledFile(const std::string& path, uint64_t bytes, uint32_t pattern) {
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr) {
         return false;
     }
-    std::mt19937 random(seed);
+    std::mt19937 random(pattern);
     std::vector<uint32_t> block(1 << 16);
     for (uint64_t written = 0; written < bytes;) {
         for (uint32_t& word : block) {

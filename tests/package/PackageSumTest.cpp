@@ -19,8 +19,8 @@ uint32_t ByteByByte(const std::vector<uint8_t>& bytes, size_t offset, size_t cou
     return sum;
 }
 
-std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
-    std::mt19937 random(seed);
+std::vector<uint8_t> RandomBytes(size_t count, uint32_t pattern) {
+    std::mt19937 random(pattern);
     std::vector<uint8_t> bytes(count);
     for (uint8_t& byte : bytes) {
         byte = static_cast<uint8_t>(random());
