@@ -1,0 +1,330 @@
+#include "sim/SimulatedInstrument.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "platform/Clock.h"
+#include "usb/InstrumentContract.h"
+#include "usb/UsbIdentity.h"
+
+namespace harmoload::sim {
+namespace {
+
+uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24;
+}
+
+uint16_t Get16(const std::vector<uint8_t>& bytes, size_t at) {
+    return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
+}
+
+void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
+    bytes[at] = static_cast<uint8_t>(value);
+    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+bool IsFiller(const std::vector<uint8_t>& bytes) {
+    return bytes.size() == usb::kRecoveryFillerSize &&
+           std::all_of(bytes.begin(), bytes.end(),
+                       [](uint8_t byte) { return byte == usb::kRecoveryFillerByte; });
+}
+
+// Template frames: a fixed part, then whole cycles of four bytes.
+bool IsTemplateSize(size_t size, size_t fixedSize) {
+    return size >= fixedSize && (size - fixedSize) % frames::kTemplateCycleSize == 0;
+}
+
+}  // namespace
+
+SimulatedInstrument::SimulatedInstrument(Clock& clock, InstrumentConfig config,
+                                         InstrumentFaults faults)
+    : clock_(clock), faults_(std::move(faults)), flash_(config, clock) {}
+
+std::vector<std::string> SimulatedInstrument::errors() const {
+    std::vector<std::string> all = errors_;
+    all.insert(all.end(), flash_.errors().begin(), flash_.errors().end());
+    return all;
+}
+
+void SimulatedInstrument::error(std::string text) {
+    errors_.push_back(std::move(text));
+}
+
+// Counts one transfer; false once the instrument is gone.
+bool SimulatedInstrument::countTransfer() {
+    ++transfers_;
+    if (faults_.unplugAtTransfer > 0 && transfers_ >= faults_.unplugAtTransfer) {
+        plugged_ = false;
+    }
+    if (!plugged_) {
+        lastError_ = "the instrument is not connected";
+    }
+    return plugged_;
+}
+
+int SimulatedInstrument::bulkWrite(int endpoint, const uint8_t* bytes, int size,
+                                   int /*timeoutMs*/) {
+    if (!countTransfer()) {
+        return kGone;
+    }
+    ++writes_;
+    if (endpoint != usb::kOutEndpoint) {
+        error("write to endpoint " + std::to_string(endpoint));
+        lastError_ = "no such endpoint";
+        return kBadEndpoint;
+    }
+    if (const auto fault = faults_.writeErrors.find(writes_); fault != faults_.writeErrors.end()) {
+        lastError_ = "write failed (injected fault " + std::to_string(fault->second) + ")";
+        return fault->second;
+    }
+    if (size <= 0) {
+        return 0;
+    }
+    if (data_.active) {
+        data(bytes, static_cast<size_t>(size));
+    } else {
+        frame(std::vector<uint8_t>(bytes, bytes + size));
+    }
+    return size;
+}
+
+int SimulatedInstrument::bulkRead(int endpoint, uint8_t* bytes, int size, int timeoutMs) {
+    if (!countTransfer()) {
+        return kGone;
+    }
+    ++reads_;
+    if (endpoint != usb::kInEndpoint) {
+        error("read from endpoint " + std::to_string(endpoint));
+        lastError_ = "no such endpoint";
+        return kBadEndpoint;
+    }
+    if (const auto fault = faults_.readErrors.find(reads_); fault != faults_.readErrors.end()) {
+        // The answer stays where it was: a recovery read may still pick it up.
+        lastError_ = "read failed (injected fault " + std::to_string(fault->second) + ")";
+        return fault->second;
+    }
+    if (answers_.empty()) {
+        clock_.sleep(std::chrono::milliseconds(timeoutMs));
+        lastError_ = "timeout";
+        return kTimedOut;
+    }
+    std::vector<uint8_t> next = std::move(answers_.front());
+    answers_.pop_front();
+    const size_t room = size > 0 ? static_cast<size_t>(size) : 0;
+    if (next.size() > room) {
+        error("answer of " + std::to_string(next.size()) + " bytes read with " +
+              std::to_string(room));
+        next.resize(room);
+    }
+    std::copy(next.begin(), next.end(), bytes);
+    return static_cast<int>(next.size());
+}
+
+int SimulatedInstrument::clearHalt(unsigned /*endpoint*/) {
+    if (!plugged_) {
+        return kGone;
+    }
+    data_ = DataPhase{};
+    return 0;
+}
+
+void SimulatedInstrument::frame(const std::vector<uint8_t>& bytes) {
+    if (IsFiller(bytes)) {
+        // The host's recovery: whatever was still to be said is forgotten.
+        ++fillers_;
+        answers_.clear();
+        return;
+    }
+    commands_.push_back(bytes);
+    const size_t size = bytes.size();
+    switch (bytes[0]) {
+        case frames::kHandshake:
+            handshake(bytes);
+            return;
+        case frames::kBusCycle:
+            if (size != frames::kBusCycleSize) {
+                break;
+            }
+            engine_ = Engine::Flash;
+            busCycles_.push_back({Get32(bytes, 1), Get16(bytes, 5)});
+            flash_.busCycle(Get32(bytes, 1), Get16(bytes, 5));
+            answer(bytes);
+            return;
+        case frames::kErasePoll: {
+            if (size != frames::kErasePollSize) {
+                break;
+            }
+            engine_ = Engine::Flash;
+            std::vector<uint8_t> reply(frames::kErasePollAnswerSize, 0);
+            std::copy(bytes.begin(), bytes.end(), reply.begin());
+            Put16(reply, 5, flash_.read(Get32(bytes, 1)));
+            answer(std::move(reply));
+            return;
+        }
+        case frames::kProgramTemplate:
+            if (!IsTemplateSize(size, frames::kProgramTemplateFixedSize)) {
+                break;
+            }
+            programmingTemplate(bytes);
+            return;
+        case frames::kWriteBufferTemplate:
+            if (!IsTemplateSize(size, frames::kWriteBufferTemplateFixedSize)) {
+                break;
+            }
+            programmingTemplate(bytes);
+            return;
+        case frames::kProgramBufferTemplate:
+            if (!IsTemplateSize(size, frames::kProgramBufferTemplateFixedSize)) {
+                break;
+            }
+            programmingTemplate(bytes);
+            return;
+        case frames::kHeader:
+            if (size != frames::kHeaderSize) {
+                break;
+            }
+            header(bytes);
+            return;
+        case frames::kSumRequest:
+            if (size != frames::kFlashSumRequestSize && size != frames::kPacketSumRequestSize) {
+                break;
+            }
+            sumRequest(bytes);
+            return;
+        case frames::kResult:
+            if (size != frames::kResultSize) {
+                break;
+            }
+            resultFlags_.push_back(bytes[1]);
+            answer(bytes);
+            return;
+        default:
+            break;
+    }
+    char code[8];
+    std::snprintf(code, sizeof code, "0x%02X", bytes[0]);
+    error("frame " + std::string(code) + " of " + std::to_string(size) + " bytes not understood");
+}
+
+void SimulatedInstrument::handshake(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() != frames::kHandshakeSize || bytes[1] != frames::kHandshakeMagic1 ||
+        bytes[2] != frames::kHandshakeMagic2) {
+        error("malformed handshake");
+        return;
+    }
+    // A handshake starts the conversation afresh.
+    answers_.clear();
+    engine_ = Engine::Packet;
+    templateSeen_ = false;
+    packetSum_ = 0;
+    ++handshakes_;
+    if (handshakes_ <= faults_.wrongHandshakes) {
+        answer({faults_.wrongHandshakeAnswer});
+        return;
+    }
+    chipTypes_.push_back(bytes[3]);
+    answer({frames::kReady});
+}
+
+void SimulatedInstrument::programmingTemplate(const std::vector<uint8_t>& bytes) {
+    // How the instrument is to program the data that follows: only the flash-command engine
+    // sends these.
+    engine_ = Engine::Flash;
+    templateSeen_ = true;
+    echoFrame(bytes);
+}
+
+void SimulatedInstrument::echoFrame(const std::vector<uint8_t>& bytes) {
+    std::vector<uint8_t> echo = bytes;
+    ++echoes_;
+    if (faults_.badEchoes.contains(echoes_)) {
+        echo[1] ^= 0xFF;
+    }
+    answer(std::move(echo));
+}
+
+void SimulatedInstrument::header(const std::vector<uint8_t>& bytes) {
+    const bool flash = engine_ == Engine::Flash;
+    if (flash && !templateSeen_) {
+        error("block header before any programming template");
+    }
+    uint32_t length = Get16(bytes, 5);
+    if (length == 0) {
+        length = frames::kFullLengthField;
+    }
+    data_ = DataPhase{};
+    data_.active = true;
+    data_.address = Get32(bytes, 1);
+    data_.expected = flash ? 2 * length : length;  // words in a flash block, bytes in a packet
+    data_.sum = Get16(bytes, 7);
+    data_.received.reserve(data_.expected);
+    echoFrame(bytes);
+}
+
+void SimulatedInstrument::data(const uint8_t* bytes, size_t size) {
+    const size_t room = data_.expected - data_.received.size();
+    if (size > room) {
+        error("data longer than its header announced");
+        size = room;
+    }
+    data_.received.insert(data_.received.end(), bytes, bytes + size);
+    if (data_.received.size() == data_.expected) {
+        finishData();
+    }
+}
+
+void SimulatedInstrument::finishData() {
+    const std::vector<uint8_t>& received = data_.received;
+    uint32_t sum = 0;
+    if (engine_ == Engine::Flash) {
+        for (size_t i = 0; i + 1 < received.size(); i += 2) {
+            sum += received[i] | received[i + 1] << 8;
+        }
+    } else {
+        for (uint8_t byte : received) {
+            sum += byte;
+        }
+    }
+    data_.active = false;
+    ++verdicts_;
+    if (static_cast<uint16_t>(sum) != data_.sum || faults_.badVerdicts.contains(verdicts_)) {
+        answer({kRefusedVerdict});
+        return;
+    }
+    answer({frames::kSumMatched});
+    if (engine_ == Engine::Flash) {
+        for (size_t i = 0; i + 1 < received.size(); i += 2) {
+            flash_.program(data_.address + static_cast<uint32_t>(i / 2),
+                           static_cast<uint16_t>(received[i] | received[i + 1] << 8));
+        }
+    } else {
+        target_.write(data_.address, received);
+        packetSum_ = static_cast<uint16_t>(packetSum_ + sum);
+    }
+    ++blocksAccepted_;
+    ++endAnswers_;
+    answer(
+        {faults_.wrongEndAnswers.contains(endAnswers_) ? kWrongEndAnswer : frames::kWritingEnded});
+}
+
+void SimulatedInstrument::sumRequest(const std::vector<uint8_t>& bytes) {
+    uint16_t sum = 0;
+    if (bytes.size() == frames::kFlashSumRequestSize) {
+        // The sector's words as the flash holds them.
+        sum = flash_.wordSum(Get32(bytes, 1), Get32(bytes, 5));
+    } else {
+        // Everything received in accepted packets since the handshake.
+        sum = packetSum_;
+    }
+    ++sums_;
+    if (faults_.wrongSums.contains(sums_)) {
+        ++sum;
+    }
+    std::vector<uint8_t> reply(frames::kSumAnswerSize, 0);
+    std::copy(bytes.begin(), bytes.begin() + 9, reply.begin());
+    Put16(reply, 9, sum);
+    answer(std::move(reply));
+}
+
+}  // namespace harmoload::sim

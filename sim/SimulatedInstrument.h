@@ -1,0 +1,126 @@
+#pragma once
+// The instrument's side of the update protocols, as the host sees it through its two bulk
+// endpoints: each write is one host frame (or a piece of the data after a header), each read
+// takes one pending answer. It keeps the flash that the flash-command engine programs and the
+// memory that the packet-transfer engine fills, records what it was sent, and commits the
+// faults it is told to. Time passes only on the shared clock: a read with nothing to answer
+// waits its whole time-out there, and a sector erase ends there.
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "sim/FlashMemory.h"
+#include "sim/InstrumentSettings.h"
+#include "sim/TargetMemory.h"
+
+namespace harmoload {
+class Clock;
+}
+
+namespace harmoload::sim {
+
+// The library's results that the instrument causes.
+inline constexpr int kTimedOut = -116;    // libusb-win32's -ETIMEDOUT: nothing to read
+inline constexpr int kGone = -5;          // the library's I/O error: the instrument is unplugged
+inline constexpr int kBadEndpoint = -22;  // -EINVAL: an endpoint the instrument does not have
+// Answers of a misbehaving instrument.
+inline constexpr uint8_t kRefusedVerdict = 0xE4;
+inline constexpr uint8_t kWrongEndAnswer = 0x00;
+
+struct BusCycle {
+    uint32_t address = 0;
+    uint16_t data = 0;
+    bool operator==(const BusCycle&) const = default;
+};
+
+class SimulatedInstrument {
+  public:
+    explicit SimulatedInstrument(Clock& clock, InstrumentConfig config = {},
+                                 InstrumentFaults faults = {});
+    SimulatedInstrument(const SimulatedInstrument&) = delete;
+    SimulatedInstrument& operator=(const SimulatedInstrument&) = delete;
+
+    // The bulk endpoints, with the library's results: bytes moved, or a negative error.
+    int bulkWrite(int endpoint, const uint8_t* bytes, int size, int timeoutMs);
+    int bulkRead(int endpoint, uint8_t* bytes, int size, int timeoutMs);
+    // A clear-halt also drops a data phase under way, so that the filler after it is not
+    // taken for data.
+    int clearHalt(unsigned endpoint);
+
+    bool plugged() const { return plugged_; }
+    void unplug() { plugged_ = false; }
+    InstrumentFaults& faults() { return faults_; }
+
+    // What the instrument holds and went through.
+    FlashMemory& flash() { return flash_; }
+    const TargetMemory& target() const { return target_; }
+    const std::vector<uint8_t>& chipTypes() const { return chipTypes_; }  // per accepted handshake
+    const std::vector<BusCycle>& busCycles() const { return busCycles_; }
+    const std::vector<uint8_t>& resultFlags() const { return resultFlags_; }
+    // Every host frame except the data after a header.
+    const std::vector<std::vector<uint8_t>>& commands() const { return commands_; }
+    int reads() const { return reads_; }
+    int writes() const { return writes_; }
+    int fillers() const { return fillers_; }
+    int blocksAccepted() const { return blocksAccepted_; }
+    // Frames it could not make sense of, answers too long for the read, and the flash's errors.
+    std::vector<std::string> errors() const;
+    // The text of the last failed transfer, for usb_strerror.
+    const std::string& lastError() const { return lastError_; }
+
+  private:
+    enum class Engine { Packet, Flash };
+    struct DataPhase {
+        bool active = false;
+        uint32_t address = 0;
+        uint32_t expected = 0;  // bytes
+        uint16_t sum = 0;
+        std::vector<uint8_t> received;
+    };
+
+    bool countTransfer();
+    void frame(const std::vector<uint8_t>& bytes);
+    void handshake(const std::vector<uint8_t>& bytes);
+    void programmingTemplate(const std::vector<uint8_t>& bytes);
+    void echoFrame(const std::vector<uint8_t>& bytes);
+    void header(const std::vector<uint8_t>& bytes);
+    void data(const uint8_t* bytes, size_t size);
+    void finishData();
+    void sumRequest(const std::vector<uint8_t>& bytes);
+    void answer(std::vector<uint8_t> bytes) { answers_.push_back(std::move(bytes)); }
+    void error(std::string text);
+
+    Clock& clock_;
+    InstrumentFaults faults_;
+    FlashMemory flash_;
+    TargetMemory target_;
+    bool plugged_ = true;
+
+    Engine engine_ = Engine::Packet;
+    bool templateSeen_ = false;
+    DataPhase data_;
+    uint16_t packetSum_ = 0;  // byte sum of the packets accepted since the handshake
+    std::deque<std::vector<uint8_t>> answers_;
+
+    int transfers_ = 0;
+    int reads_ = 0;
+    int writes_ = 0;
+    int handshakes_ = 0;
+    int echoes_ = 0;
+    int verdicts_ = 0;
+    int endAnswers_ = 0;
+    int sums_ = 0;
+    int fillers_ = 0;
+    int blocksAccepted_ = 0;
+
+    std::vector<uint8_t> chipTypes_;
+    std::vector<BusCycle> busCycles_;
+    std::vector<uint8_t> resultFlags_;
+    std::vector<std::vector<uint8_t>> commands_;
+    std::vector<std::string> errors_;
+    std::string lastError_;
+};
+
+}  // namespace harmoload::sim

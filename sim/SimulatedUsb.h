@@ -1,0 +1,42 @@
+#pragma once
+// A simulated instrument on a simulated libusb, ready to stand behind a UsbLink: what tests and
+// --simulate use instead of the real bus.
+
+#include <optional>
+
+#include "sim/SimulatedInstrument.h"
+#include "sim/SimulatedLibusb.h"
+#include "sim/SimulatorOptions.h"
+
+namespace harmoload {
+class Clock;
+class UsbLink;
+}  // namespace harmoload
+
+namespace harmoload::sim {
+
+class SimulatedUsb {
+  public:
+    // The instrument (when options say it is present) after any other devices, on bus 0.
+    explicit SimulatedUsb(Clock& clock, const SimulatorOptions& options = {});
+    SimulatedUsb(const SimulatedUsb&) = delete;
+    SimulatedUsb& operator=(const SimulatedUsb&) = delete;
+
+    SimulatedInstrument& instrument() { return instrument_; }
+    SimulatedLibusb& library() { return library_; }
+
+  private:
+    SimulatedInstrument instrument_;
+    SimulatedLibusb library_;
+};
+
+// Points the link's libusb back end at the simulated library and its clock at the simulator's,
+// so that the link's pauses and the instrument's time are one. The driver pipes find nothing
+// on this build, so the link reaches the simulated instrument alone.
+void BindToSimulator(UsbLink& link, SimulatedUsb& simulator, Clock& clock);
+
+// The options in HARMOLOAD_SIM; the defaults when it is not set. Nothing when it cannot be
+// read (error names the item).
+std::optional<SimulatorOptions> SimulatorOptionsFromEnvironment(std::string* error = nullptr);
+
+}  // namespace harmoload::sim

@@ -1,0 +1,49 @@
+#pragma once
+// A simulated instrument described in one line of text, so that a program run (harmoload-cli
+// --simulate, or the test-double libusb0.dll) can be given its faults from the environment
+// variable HARMOLOAD_SIM. Items are separated by ';' or spaces; lists by ','. For example:
+//   "erase-ms=2500; handshake-wrong=3; bad-verdict=1,2; read-error=4:-5; unplug=40"
+// Items:
+//   absent               no instrument on the bus
+//   other=VID:PID        another device on the bus before the instrument (hexadecimal ids)
+//   erase-ms=MS          how long a sector erase takes
+//   flash-fill=WORD      what the flash holds before the update (hexadecimal)
+//   handshake-wrong=N    the first N handshakes are answered 0x00
+//   bad-echo=N,...       the N-th echo of a template or header is corrupted
+//   bad-verdict=N,...    the N-th data verdict refuses the data
+//   bad-end=N,...        the N-th end answer is not 0xD4
+//   bad-sum=N,...        the N-th sum answer is wrong
+//   read-error=N:CODE,...   the N-th read fails with the library's error CODE
+//   write-error=N:CODE,...  the N-th write fails with CODE
+//   unplug=K             the instrument is gone from the K-th transfer on
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/InstrumentSettings.h"
+
+namespace harmoload::sim {
+
+struct OtherDevice {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    bool operator==(const OtherDevice&) const = default;
+};
+
+struct SimulatorOptions {
+    bool present = true;
+    std::vector<OtherDevice> others;
+    InstrumentConfig config;
+    InstrumentFaults faults;
+};
+
+// Nothing when the text has an item it does not know or a value it cannot read; error then
+// names the item.
+std::optional<SimulatorOptions> ParseSimulatorOptions(const std::string& text,
+                                                      std::string* error = nullptr);
+
+inline constexpr const char* kSimulatorEnvironmentVariable = "HARMOLOAD_SIM";
+
+}  // namespace harmoload::sim
