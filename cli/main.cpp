@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "cli/ProbeCommand.h"
 #include "lang/LanguageTable.h"
 #include "platform/CommandLine.h"
 #include "platform/SystemLanguage.h"
@@ -41,6 +42,14 @@ int main(int argc, char** argv) {
                      "configuration file and data file (1 to 3 pairs)")
         ->required();
 
+    ProbeOptions probe;
+    CLI::App* probeCommand =
+        app.add_subcommand("probe", "Tell whether an instrument is attached, and through what");
+    probeCommand->add_flag("--json", probe.json, "Print one JSON object");
+    probeCommand->add_flag("--simulate", probe.simulate,
+                           "Ask the built-in simulated instrument (described by HARMOLOAD_SIM)");
+    probeCommand->add_option("--trace", probe.tracePath, "Log every transfer to this file");
+
     // Arguments in UTF-8 whatever the console's code page, so that any path arrives whole.
     // CLI11 takes them without the program's name and last first.
     std::vector<std::string> arguments = Utf8Arguments(argc, argv);
@@ -59,6 +68,9 @@ int main(int argc, char** argv) {
         IniFile languageTable;
         languageTable.setFile(ProgramDirectory() + LanguageFileName(SystemDefaultLangId()));
         return RunInfo(infoPath, infoJson, languageTable, std::cout, std::cerr);
+    }
+    if (*probeCommand) {
+        return RunProbe(probe, std::cout, std::cerr);
     }
     return RunPack(pack, std::cerr);
 }
