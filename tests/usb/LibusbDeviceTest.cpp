@@ -129,6 +129,7 @@ TEST_F(LibusbDeviceTest, FailedWriteIsReportedRecoveredAndSentAgain) {
     EXPECT_THAT(library.log,
                 ElementsAre("@0 bulk_write 0x02 4 5000ms", "@0 clear_halt 0x02",
                             "@10 bulk_write 0x02 64 500ms", "@10 bulk_write 0x02 4 5000ms"));
+    ASSERT_EQ(library.written.size(), 3u);
     EXPECT_EQ(library.written[1], std::vector<uint8_t>(64, 0x88));
     EXPECT_EQ(library.written[2], frame);
     EXPECT_EQ(console.str(), "error writing:\nusb_bulk_write: timeout\n");
