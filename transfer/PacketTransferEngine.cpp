@@ -1,0 +1,306 @@
+#include "transfer/PacketTransferEngine.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "platform/BinaryFile.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/Notifier.h"
+#include "profile/NumberText.h"
+#include "profile/PathText.h"
+#include "transfer/PacketTransferProtocol.h"
+
+namespace harmoload {
+namespace packet {
+
+uint16_t ByteSum(const uint8_t* bytes, size_t count) {
+    uint32_t sum = 0;
+    for (size_t i = 0; i < count; ++i) {
+        sum += bytes[i];
+    }
+    return static_cast<uint16_t>(sum);
+}
+
+}  // namespace packet
+
+namespace {
+
+void PutLittleEndian(uint8_t* out, uint32_t value, size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i) {
+        out[i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+std::string Format(const char* pattern, int first, int second = 0) {
+    char text[160];
+    std::snprintf(text, sizeof text, pattern, first, second);
+    return text;
+}
+
+}  // namespace
+
+PacketTransferEngine::PacketTransferEngine(Notifier& notifier, Clock& clock)
+    : notifier_(&notifier), clock_(clock) {
+    link_.setNotifier(&notifier);
+    link_.setClock(clock);
+}
+
+void PacketTransferEngine::setNotifier(Notifier& notifier) {
+    notifier_ = &notifier;
+    link_.setNotifier(&notifier);
+}
+
+void PacketTransferEngine::show(const std::string& text) {
+    notifier_->showMessage({kApplicationTitle, text, MessageButtons::Ok, MessageIcon::None});
+}
+
+bool PacketTransferEngine::run(const std::string& dataPath) {
+    if (!FileExists(dataPath)) {
+        show("The data file not be exist");
+        return false;
+    }
+    dataPath_ = dataPath;
+    if (!readProfile()) {
+        show("Read configure file failed");
+        return false;
+    }
+    if (!handshake()) {
+        show("Handshaking failed");
+        return false;
+    }
+    if (!transferData()) {
+        show("data transmission failed");
+        return false;
+    }
+    if (!sendChecksum()) {
+        show("Checksum of last step failed");
+        return false;
+    }
+    return true;
+}
+
+bool PacketTransferEngine::readProfile() {
+    if (profilePath_.empty()) {
+        AssignDirectory(ModuleFilePath(), profilePath_);
+        profilePath_ += kDefaultTransferProfileName;
+    }
+    if (!FileExists(profilePath_)) {
+        show("Can't find Configure.ini under app directory");
+        return false;
+    }
+    profileReader_.setFile(profilePath_);
+    auto read = [&](const char* section, const char* key) {
+        return profileReader_.getString(section, key, std::nullopt);
+    };
+
+    profile_.chipName = read(kChipInfoSection, kChipNameKey);
+
+    const std::string chipType = read(kChipInfoSection, kChipTypeKey);
+    if (!IsDecimalText(chipType)) {
+        show("The value of chip type in configure.ini must be a decimal number");
+        return false;
+    }
+    profile_.chipType = static_cast<int32_t>(DecimalTextValue(chipType));
+
+    // Negative sizes and addresses pass the text checks but would make the transfer run
+    // outside the chip or never end: they are refused as invalid.
+    const auto chipSize = ParseProfileSize(read(kChipInfoSection, kChipSizeKey));
+    if (!chipSize || *chipSize < 0) {
+        show("Invalid format of chip size in configure.ini");
+        return false;
+    }
+    profile_.chipSize = *chipSize;
+
+    const auto startAddress = ParseProfileAddress(read(kTransmissionInfoSection, kStartAddressKey));
+    if (!startAddress || *startAddress < 0) {
+        show("Invalid format of start address in configure.ini");
+        return false;
+    }
+    profile_.startAddress = *startAddress;
+
+    auto dataLength = ParseProfileSize(read(kTransmissionInfoSection, kDataLengthKey));
+    if (dataLength && *dataLength == 0) {
+        dataLength = kDefaultDataLength;
+    }
+    if (!dataLength || *dataLength <= 0) {
+        show("Invalid format of data length in configure.ini");
+        return false;
+    }
+    if (*dataLength % kSmallPacketBytes != 0) {
+        show("The data length in configure.ini must be multiple of 64");
+        return false;
+    }
+    profile_.dataLength = *dataLength;
+
+    const std::string timeOver = read(kTransmissionInfoSection, kTimeOverKey);
+    if (!IsDecimalText(timeOver)) {
+        show("The value of time over in configure.ini must be a decimal number");
+        return false;
+    }
+    profile_.timeOver = static_cast<int32_t>(DecimalTextValue(timeOver));
+    return true;
+}
+
+bool PacketTransferEngine::handshake() {
+    if (!link_.open()) {
+        show("Open usb device failed");
+        return false;
+    }
+    std::array<uint8_t, packet::kHandshakeFrameBytes> frame = {
+        packet::kHandshakeCommand[0], packet::kHandshakeCommand[1], packet::kHandshakeCommand[2],
+        static_cast<uint8_t>(profile_.chipType)};
+    // The answer byte is not cleared between attempts.
+    uint8_t answer = 0;
+    for (int attempt = 0; attempt < packet::kHandshakeAttempts; ++attempt) {
+        if (link_.write(frame.data(), frame.size()) != TransferStatus::Complete) {
+            show("Write handshaking message failed");
+            return false;
+        }
+        clock_.sleep(packet::kHandshakeWait);
+        link_.read(&answer, 1);  // a failed read leaves the answer as it was
+        if (answer == packet::kHandshakeReady) {
+            return true;
+        }
+    }
+    show("Waiting time over when reading handshaking message");
+    return false;
+}
+
+bool PacketTransferEngine::transferData() {
+    // The file is checked by its length before it is read whole, so that a file too large for
+    // the chip is refused without being loaded.
+    BinaryFile file;
+    const std::optional<uint64_t> fileSize =
+        file.open(dataPath_, FileAccess::Read) ? file.size() : std::nullopt;
+    if (!fileSize) {
+        show("The data file cannot be read: " + dataPath_);
+        return false;
+    }
+    const auto length = static_cast<int64_t>(*fileSize);
+    if (length == 0) {
+        show("The file size must not be zero");
+        return false;
+    }
+    // Whole numbers, not 32-bit ones: a large start address must not wrap the limit round.
+    if (length > int64_t{profile_.chipSize} - 2 * int64_t{profile_.startAddress}) {
+        show("The file size is large than the chip size");
+        return false;
+    }
+    std::vector<uint8_t> data(static_cast<size_t>(length));
+    if (!file.readAt(0, data.data(), data.size())) {
+        show("The data file cannot be read: " + dataPath_);
+        return false;
+    }
+    file.close();
+    if (length < profile_.dataLength) {
+        profile_.dataLength = static_cast<int32_t>(length);
+    }
+
+    fileSum_ = packet::ByteSum(data.data(), data.size());
+    const int64_t packetBytes = profile_.dataLength;
+    const int64_t packets = (packetBytes + length - 1) / packetBytes;
+    totalSent_ = 0;
+    uint32_t address = static_cast<uint32_t>(profile_.startAddress);
+    int retries = 0;
+    int64_t done = 1;
+    const auto headerWait = packet::kHeaderWaitPerKiB * (profile_.dataLength / 1024);
+    // One answer buffer for every read of the run; it is never cleared.
+    std::array<uint8_t, packet::kPacketHeaderBytes> answer{};
+
+    for (int64_t index = 0; index < packets;) {
+        const int number = static_cast<int>(index + 1);
+        const int64_t offset = index * packetBytes;
+        const int64_t size = index == packets - 1 ? length - offset : packetBytes;
+        const uint8_t* bytes = data.data() + offset;
+        totalSent_ += static_cast<uint32_t>(size);
+
+        std::array<uint8_t, packet::kPacketHeaderBytes> header{};
+        header[0] = packet::kPacketHeaderCode;
+        PutLittleEndian(&header[1], address, 4);
+        PutLittleEndian(&header[5], static_cast<uint32_t>(size), 2);
+        PutLittleEndian(&header[7], packet::ByteSum(bytes, static_cast<size_t>(size)), 2);
+        if (link_.write(header.data(), header.size()) != TransferStatus::Complete) {
+            show(Format("Write data message failed: Packet %d", number));
+            return false;
+        }
+        clock_.sleep(headerWait);
+        if (link_.read(answer.data(), answer.size()) != TransferStatus::Complete) {
+            show(Format("Read data message failed: Packet %d", number));
+            return false;
+        }
+        if (answer != header) {
+            show(Format("The reading data back messag is not equal to writing: Packet %d", number));
+            return false;
+        }
+
+        const int64_t smallPackets = (size + kSmallPacketBytes - 1) / kSmallPacketBytes;
+        for (int64_t small = 0; small < smallPackets; ++small) {
+            const int64_t start = small * kSmallPacketBytes;
+            const int64_t count = std::min<int64_t>(kSmallPacketBytes, size - start);
+            if (link_.write(bytes + start, static_cast<size_t>(count)) !=
+                TransferStatus::Complete) {
+                show(Format("Write file data failed: Packet: %d, Small packet %d", number,
+                            static_cast<int>(small + 1)));
+                return false;
+            }
+        }
+
+        if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
+            show(Format("Read back message of checksum failed: Packet %d", number));
+            return false;
+        }
+        if (answer[0] == packet::kVerdictSumMatched) {
+            retries = 0;
+            if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
+                show(Format("Read back message of writing end failed: Packet %d", number));
+                return false;
+            }
+            if (answer[0] != packet::kEndAnswer) {
+                show(Format("The back message of writing end is not 0xd4: Packet %d", number));
+                return false;
+            }
+            address += static_cast<uint32_t>(size);
+            notifier_->postProgress(WM_TRANSFER_PROGRESS, static_cast<uintptr_t>(packets),
+                                    static_cast<intptr_t>(done));
+            ++index;
+            ++done;
+            continue;
+        }
+        if (retries >= packet::kMaxResends) {
+            show(Format("The checksum is not matched with PC: Packet %d", number));
+            return false;
+        }
+        ++retries;  // the same packet again, to the same address
+    }
+    return true;
+}
+
+bool PacketTransferEngine::sendChecksum() {
+    std::array<uint8_t, packet::kChecksumFrameBytes> frame{};
+    frame[0] = packet::kChecksumCode;
+    PutLittleEndian(&frame[1], static_cast<uint32_t>(profile_.startAddress), 4);
+    PutLittleEndian(&frame[5], totalSent_, 4);
+    if (link_.write(frame.data(), frame.size()) != TransferStatus::Complete) {
+        show("Write checksum message failed");
+        return false;
+    }
+    if (link_.read(frame.data(), frame.size()) != TransferStatus::Complete) {
+        show("Read checksum message failed");
+        return false;
+    }
+    const uint16_t instrumentSum =
+        static_cast<uint16_t>(frame[packet::kChecksumAnswerSumOffset] |
+                              (frame[packet::kChecksumAnswerSumOffset + 1] << 8));
+    if (instrumentSum != fileSum_) {
+        char text[96];
+        std::snprintf(text, sizeof text, "The checksum can't match whith PC: %x - %x",
+                      static_cast<unsigned>(instrumentSum), static_cast<unsigned>(fileSum_));
+        show(text);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace harmoload

@@ -1,0 +1,60 @@
+#pragma once
+// Writes one data file into the instrument in echoed, summed packets, as its transfer profile
+// describes, and reports progress after each packet the instrument accepts.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "lang/IniFile.h"
+#include "transfer/TransferProfile.h"
+#include "usb/UsbLink.h"
+
+namespace harmoload {
+
+class Clock;
+class Notifier;
+
+class PacketTransferEngine {
+  public:
+    PacketTransferEngine(Notifier& notifier, Clock& clock);
+    virtual ~PacketTransferEngine() = default;
+    PacketTransferEngine(const PacketTransferEngine&) = delete;
+    PacketTransferEngine& operator=(const PacketTransferEngine&) = delete;
+
+    // Where messages are shown and progress is posted; the link shows its messages there too.
+    void setNotifier(Notifier& notifier);
+    // Empty: the program directory's R1.ini.
+    void setProfilePath(std::string path) { profilePath_ = std::move(path); }
+    const std::string& profilePath() const { return profilePath_; }
+
+    // The whole transfer of the file at dataPath. A failing step shows its own message, then
+    // the run's. The link is left open for the owner to close.
+    bool run(const std::string& dataPath);
+
+    bool readProfile();
+    bool handshake();
+    bool transferData();
+    bool sendChecksum();
+
+    UsbLink& link() { return link_; }
+    const TransferProfile& profile() const { return profile_; }
+    // Bytes of data packets sent in this run, resent packets included.
+    uint32_t totalSent() const { return totalSent_; }
+    uint16_t fileSum() const { return fileSum_; }
+
+  private:
+    void show(const std::string& text);
+
+    Notifier* notifier_;
+    Clock& clock_;
+    IniFile profileReader_;
+    TransferProfile profile_;
+    std::string dataPath_;
+    std::string profilePath_;
+    uint32_t totalSent_ = 0;
+    uint16_t fileSum_ = 0;
+    UsbLink link_;
+};
+
+}  // namespace harmoload

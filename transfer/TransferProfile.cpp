@@ -1,0 +1,57 @@
+#include "transfer/TransferProfile.h"
+
+#include "profile/NumberText.h"
+
+namespace harmoload {
+namespace {
+
+void ToUpper(std::string& text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+}
+
+std::optional<int32_t> Valid(uint32_t value) {
+    const auto result = static_cast<int32_t>(value);
+    if (result == -1) {
+        return std::nullopt;
+    }
+    return result;
+}
+
+}  // namespace
+
+std::optional<int32_t> ParseProfileSize(std::string text) {
+    ToUpper(text);
+    if (IsDecimalText(text)) {
+        return Valid(DecimalTextValue(text));
+    }
+    if (!text.empty()) {
+        const std::string number = text.substr(0, text.size() - 1);
+        if (text.back() == 'K' && IsDecimalText(number)) {
+            return Valid(DecimalTextValue(number) * 1024u);
+        }
+        if (text.back() == 'M' && IsDecimalText(number)) {
+            return Valid(DecimalTextValue(number) * 1048576u);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<int32_t> ParseProfileAddress(std::string text) {
+    ToUpper(text);
+    if (IsDecimalText(text)) {
+        return Valid(DecimalTextValue(text));
+    }
+    if (text.starts_with("0X")) {
+        return Valid(HexTextValue(text.substr(2)));
+    }
+    if (!text.empty() && text.back() == 'H') {
+        return Valid(HexTextValue(text.substr(0, text.size() - 1)));
+    }
+    return std::nullopt;
+}
+
+}  // namespace harmoload

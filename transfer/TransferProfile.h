@@ -1,0 +1,45 @@
+#pragma once
+// The transfer profile: the INI file that sets up one packet transfer (which chip, how large,
+// where the data goes, how large each packet is).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace harmoload {
+
+struct TransferProfile {
+    std::string chipName;
+    int32_t chipType = 2;
+    int32_t chipSize = 0;      // bytes
+    int32_t startAddress = 0;  // the chip address the first packet goes to
+    int32_t dataLength = 0;    // bytes per data packet
+    int32_t timeOver = 0;
+};
+
+// The profile's sections and keys. The start address is stored under "Chip Name" of
+// "Transmission Info".
+inline constexpr const char* kChipInfoSection = "Chip Info";
+inline constexpr const char* kTransmissionInfoSection = "Transmission Info";
+inline constexpr const char* kChipNameKey = "Chip Name";
+inline constexpr const char* kChipTypeKey = "Chip Type";
+inline constexpr const char* kChipSizeKey = "Chip Size";
+inline constexpr const char* kStartAddressKey = "Chip Name";
+inline constexpr const char* kDataLengthKey = "Data Length";
+inline constexpr const char* kTimeOverKey = "Time Over";
+
+// The default profile's name in the program directory.
+inline constexpr const char* kDefaultTransferProfileName = "R1.ini";
+
+// A Data Length of 0 stands for this many bytes; every packet size is a multiple of the small
+// packet.
+inline constexpr int32_t kDefaultDataLength = 0x10000;
+inline constexpr int32_t kSmallPacketBytes = 64;
+
+// Value forms: nothing when the text is invalid. A size is decimal, or decimal followed by K
+// (KiB) or M (MiB); an address is decimal, 0x followed by hexadecimal, or hexadecimal followed
+// by H. Both are upper-cased first; a result of -1 is invalid.
+std::optional<int32_t> ParseProfileSize(std::string text);
+std::optional<int32_t> ParseProfileAddress(std::string text);
+
+}  // namespace harmoload
