@@ -1,0 +1,269 @@
+#include "app/UpdateDialog.h"
+
+#include <commdlg.h>
+
+#include "app/AboutDialog.h"
+#include "app/ApplyDialogTexts.h"
+#include "app/DropSelection.h"
+#include "app/InstructionText.h"
+#include "package/PackageVerifier.h"
+#include "platform/Files.h"
+#include "platform/SystemLanguage.h"
+#include "profile/PathText.h"
+#include "res/resource.h"
+#include "ui/DroppedFiles.h"
+#include "ui/MessageTable.h"
+#include "ui/WideText.h"
+
+namespace harmoload {
+namespace {
+
+// The buttons leave out their pictures' white pixels.
+constexpr COLORREF kTransparentWhite = RGB(255, 255, 255);
+
+// Posted at the end of start-up: open the items of the command line once the dialog shows.
+constexpr UINT WM_OPEN_STARTUP_ITEMS = WM_APP + 1;
+
+constexpr const char* kTemporaryFiles[] = {"TEMP.INI", "TEMP.BIN"};
+
+}  // namespace
+
+struct UpdateDialogMessages {
+    static constexpr ui::MessageEntry<UpdateDialog> kTable[] = {
+        ui::OnInitDialog<&UpdateDialog::onInitDialog>(),
+        ui::OnSysCommand<&UpdateDialog::onSysCommand>(),
+        ui::OnPaint<&UpdateDialog::onPaint>(),
+        ui::OnQueryDragIcon<&UpdateDialog::onQueryDragIcon>(),
+        ui::OnClicked<&UpdateDialog::onBrowse>(IDC_BTN_BROWSE),
+        ui::OnClicked<&UpdateDialog::onUpdate>(IDC_BTN_UPDATE),
+        ui::OnDropFiles<&UpdateDialog::onDropFiles>(),
+        ui::OnMessage<&UpdateDialog::onOpenStartupItems>(WM_OPEN_STARTUP_ITEMS),
+        ui::OnClose<&UpdateDialog::onClose>(),
+    };
+};
+
+UpdateDialog* UpdateDialog::current_ = nullptr;
+
+UpdateDialogOptions SystemUpdateDialogOptions() {
+    UpdateDialogOptions options;
+    options.languageId = SystemDefaultLangId();
+    options.programDirectory = ProgramDirectory();
+    return options;
+}
+
+UpdateDialog::UpdateDialog(UpdateDialogOptions options)
+    : ui::Dialog(IDD_HARMOLOAD_DIALOG), options_(std::move(options)) {}
+
+UpdateDialog::~UpdateDialog() {
+    if (current_ == this) {
+        current_ = nullptr;
+    }
+}
+
+bool UpdateDialog::instrumentAnswers() {
+    return false;
+}
+
+void UpdateDialog::startUpdateRun() {}
+
+void UpdateDialog::exchangeData(const ui::DataExchange& exchange) {
+    exchange.text(IDC_EDIT_PATH, packagePath_);
+    exchange.control(IDC_EDIT_PATH, pathBox_);
+    exchange.text(IDC_EDIT_MODEL, model_);
+    exchange.text(IDC_EDIT_VERSION, version_);
+    exchange.control(IDC_BTN_BROWSE, browseButton_);
+    exchange.control(IDC_BTN_UPDATE, updateButton_);
+    exchange.control(IDC_STC_GROUP1, groupBox1_);
+    exchange.control(IDC_STC_GROUP2, groupBox2_);
+}
+
+bool UpdateDialog::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return ui::DispatchMessageTo<UpdateDialog>(UpdateDialogMessages::kTable, *this, message, wParam,
+                                               lParam, result);
+}
+
+bool UpdateDialog::preTranslateMessage(const MSG& message) {
+    if (message.message != WM_KEYDOWN ||
+        (message.hwnd != hwnd() && !IsChild(hwnd(), message.hwnd))) {
+        return false;
+    }
+    if (message.wParam == VK_RETURN) {
+        // Enter acts as Update, whichever control has the focus.
+        onUpdate();
+        return true;
+    }
+    // Escape never closes the dialog.
+    return message.wParam == VK_ESCAPE;
+}
+
+void UpdateDialog::onInitDialog() {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    notifier_.setOwner(hwnd());
+
+    if (HMENU systemMenu = GetSystemMenu(hwnd(), FALSE); systemMenu != nullptr) {
+        const wchar_t* aboutText = nullptr;
+        const int length =
+            LoadStringW(instance, IDS_ABOUTBOX, reinterpret_cast<wchar_t*>(&aboutText), 0);
+        if (length > 0) {
+            const std::wstring text(aboutText, static_cast<size_t>(length));
+            AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, text.c_str());
+        }
+    }
+
+    icon_ = LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    // The small icon from the icon's own 16-pixel picture rather than the large one shrunk.
+    const HANDLE smallIcon =
+        LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
+    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(smallIcon != nullptr ? smallIcon : icon_));
+
+    groupBox1_.setRadius(10);
+    groupBox2_.setRadius(10);
+
+    current_ = this;
+    pullFromControls();
+    devicePresent_ = 0;
+
+    browseButton_.setBitmapResources(IDB_OPEN_FOLDER, kTransparentWhite);
+    browseButton_.setHoverCursor(IDC_HAND_CURSOR, false);
+    updateButton_.setHoverCursor(IDC_HAND_CURSOR, false);
+
+    devicePresent_ = presenceCheck();
+
+    // Right after start-up the Update image follows the instrument alone.
+    setUpdateImage(devicePresent_ != 0);
+    languageTable_.setFile(options_.programDirectory + LanguageFileName(options_.languageId));
+    ApplyDialogTexts(hwnd(), languageTable_);
+
+    updateInstructionLine(devicePresent_ != 0);
+    DragAcceptFiles(hwnd(), TRUE);
+
+    if (!options_.startupItems.empty()) {
+        PostMessageW(hwnd(), WM_OPEN_STARTUP_ITEMS, 0, 0);
+    }
+}
+
+bool UpdateDialog::onSysCommand(UINT command) {
+    if ((command & 0xFFF0) != IDM_ABOUTBOX) {
+        return false;
+    }
+    AboutDialog about;
+    about.runModal(hwnd());
+    return true;
+}
+
+bool UpdateDialog::onPaint() {
+    if (!IsIconic(hwnd())) {
+        return false;
+    }
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(hwnd(), &paint);
+    SendMessageW(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client{};
+    GetClientRect(hwnd(), &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, icon_);
+    EndPaint(hwnd(), &paint);
+    return true;
+}
+
+void UpdateDialog::onBrowse() {
+    // Room for long paths; the dialog never hands back a cut name.
+    std::wstring file(32768, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = hwnd();
+    dialog.lpstrFilter = L"Data Files(*.DAT)\0*.DAT\0\0";
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLESIZING;
+    if (!GetOpenFileNameW(&dialog)) {
+        return;
+    }
+    file.resize(wcsnlen(file.c_str(), file.size()));
+    openPackage(ui::Utf8(file));
+}
+
+void UpdateDialog::onUpdate() {
+    if (busy_) {
+        return;
+    }
+    pullFromControls();
+    if (devicePresent_ == 0 || !FileExists(ui::Utf8(packagePath_))) {
+        return;
+    }
+    startUpdateRun();
+}
+
+void UpdateDialog::onDropFiles(HDROP drop) {
+    openDroppedItems(ui::TakeDroppedFiles(drop));
+}
+
+void UpdateDialog::onOpenStartupItems() {
+    openDroppedItems(options_.startupItems);
+}
+
+void UpdateDialog::openDroppedItems(const std::vector<std::string>& items) {
+    if (const std::optional<std::string> package = DroppedPackage(items)) {
+        openPackage(*package);
+    }
+}
+
+void UpdateDialog::onClose() {
+    // The update run uses the temporary files and the link until it ends.
+    if (busy_) {
+        return;
+    }
+    for (const char* name : kTemporaryFiles) {
+        const std::string path = options_.programDirectory + name;
+        DeleteFileAt(path);
+        if (FileExists(path)) {
+            DeleteFileAt(path);
+        }
+    }
+    endDialog(IDCANCEL);
+}
+
+void UpdateDialog::openPackage(const std::string& path) {
+    PackageVerifier verifier(languageTable_, notifier_);
+    if (!verifier.openAndRead(path, package_)) {
+        return;
+    }
+    packagePath_ = ui::Wide(path);
+    model_ = ui::Wide(package_.model);
+    version_ = ui::Wide(package_.version);
+    pushToControls();
+    devicePresent_ = presenceCheck();
+    updateInstructionLine(devicePresent_ != 0);
+}
+
+int UpdateDialog::presenceCheck() {
+    pullFromControls();
+    const bool answered = instrumentAnswers();
+    setUpdateImage(answered && packageReady());
+    updateInstructionLine(answered);
+    return answered ? 1 : 0;
+}
+
+void UpdateDialog::updateInstructionLine(bool devicePresent) {
+    pullFromControls();
+    instructionText_ = ui::Wide(
+        InstructionText(languageTable_, devicePresent, packageReady(), package_.record.holdKeys));
+    SetDlgItemTextW(hwnd(), IDC_STC_INSTRUCTION, instructionText_.c_str());
+}
+
+void UpdateDialog::setUpdateImage(bool coloured) {
+    const int image = chinese() ? (coloured ? IDB_UPDATE_CHINESE : IDB_UPDATE_CHINESE_GREY)
+                                : (coloured ? IDB_UPDATE_ENGLISH : IDB_UPDATE_ENGLISH_GREY);
+    updateButton_.setBitmapResources(image, kTransparentWhite);
+}
+
+bool UpdateDialog::packageReady() const {
+    return !packagePath_.empty() && FileExists(ui::Utf8(packagePath_));
+}
+
+}  // namespace harmoload

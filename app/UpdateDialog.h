@@ -1,0 +1,110 @@
+#pragma once
+// The program's one window: the user opens an update package by Browse, by dropping it on the
+// window or by naming it on the command line, sees its model and version and what to do next,
+// and starts the update.
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "controls/CMyGroupbox.h"
+#include "controls/DragValueEdit.h"
+#include "controls/ImageButton.h"
+#include "lang/IniFile.h"
+#include "lang/LanguageTable.h"
+#include "package/PackageRecord.h"
+#include "platform/win32/WindowNotifier.h"
+#include "ui/Dialog.h"
+
+namespace harmoload {
+
+struct UpdateDialogOptions {
+    // Chooses the language file: 0x0804 reads Chinese, every other id English.
+    uint16_t languageId = 0;
+    // Home of the Language folder and of TEMP.INI and TEMP.BIN, with its trailing separator.
+    std::string programDirectory;
+    // Items named on the command line ("Open with", or files dropped on the program's icon),
+    // opened once the dialog is up as if they had been dropped on it.
+    std::vector<std::string> startupItems;
+};
+
+// The running program's options: the system's default language and the program's own folder.
+UpdateDialogOptions SystemUpdateDialogOptions();
+
+class UpdateDialog : public ui::Dialog {
+  public:
+    explicit UpdateDialog(UpdateDialogOptions options);
+    ~UpdateDialog() override;
+
+    // Browse, drop and command line all open a package through here.
+    void openPackage(const std::string& path);
+
+    // Rebuilds the instruction line from the device state and the package state.
+    void updateInstructionLine(bool devicePresent);
+
+    const std::string& programDirectory() const { return options_.programDirectory; }
+
+    // The dialog that is running, for the update worker; set during start-up.
+    static UpdateDialog* Current() { return current_; }
+
+  protected:
+    // The instrument side. The transport is not wired in yet: no instrument answers and no
+    // update run starts.
+    // Whether an instrument answers: the packet-transfer link opened and closed at once.
+    virtual bool instrumentAnswers();
+    // Starts the update run; called once Update finds an instrument and a package file.
+    virtual void startUpdateRun();
+
+    void exchangeData(const ui::DataExchange& exchange) override;
+    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool preTranslateMessage(const MSG& message) override;
+
+  private:
+    friend struct UpdateDialogMessages;
+
+    void onInitDialog();
+    bool onSysCommand(UINT command);
+    bool onPaint();
+    HICON onQueryDragIcon() { return icon_; }
+    void onBrowse();
+    void onUpdate();
+    void onDropFiles(HDROP drop);
+    void onOpenStartupItems();
+    void onClose();
+
+    // Asks the instrument side, then shows the Update image and the instruction line that
+    // follow; returns device present.
+    int presenceCheck();
+    void openDroppedItems(const std::vector<std::string>& items);
+    void setUpdateImage(bool coloured);
+    bool packageReady() const;
+    bool chinese() const { return options_.languageId == kChineseLangId; }
+
+    UpdateDialogOptions options_;
+    // Bound to controls 1005, 1007 and 1008.
+    std::wstring packagePath_;
+    std::wstring model_;
+    std::wstring version_;
+    HICON icon_ = nullptr;
+    ImageButton browseButton_;
+    ImageButton updateButton_;
+    DragValueEdit pathBox_;
+    CMyGroupbox groupBox1_;
+    CMyGroupbox groupBox2_;
+    // The opened package; verification fills a record of its own and replaces this one only
+    // when the file passes, so a bad file never mixes with the package opened before.
+    OpenedPackage package_;
+    IniFile languageTable_;
+    std::wstring instructionText_;
+    int devicePresent_ = 0;
+    // Set while an update runs; the worker clears it.
+    std::atomic<bool> busy_{false};
+    WindowNotifier notifier_{nullptr};
+
+    static UpdateDialog* current_;
+};
+
+}  // namespace harmoload

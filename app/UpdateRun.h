@@ -1,0 +1,58 @@
+#pragma once
+// The update run, shared by the dialog's worker and harmoload-cli update: every pair the package
+// names, in order, unpacked and written by the engine its code selects, stopping at the first
+// pair that fails; then the result frame that tells the instrument the outcome, and the result
+// message.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "lang/IniFile.h"
+#include "package/PackageRecord.h"
+
+namespace harmoload {
+
+class FlashCommandEngine;
+class Notifier;
+class PacketTransferEngine;
+
+// The result frame: 09, then 0 when every pair succeeded and 1 otherwise, then 00 00.
+inline constexpr uint8_t kResultCommand = 0x09;
+inline constexpr size_t kResultFrameBytes = 4;
+
+struct PairOutcome {
+    size_t index = 0;  // from 1
+    std::string engineCode;
+    PairEngine engine = PairEngine::Flash;
+    bool ok = false;
+};
+
+struct UpdateRunSetup {
+    std::string packagePath;
+    PackageRecord package;
+    // Where TEMP.INI and TEMP.BIN are written, with its trailing separator: the program
+    // directory for the dialog, a private folder for the command line.
+    std::string workFolder;
+    PacketTransferEngine* transfer = nullptr;
+    FlashCommandEngine* flash = nullptr;
+    Notifier* notifier = nullptr;
+    const IniFile* languageTable = nullptr;
+    // Told before a pair is written (so a progress display can name it) and when it ends.
+    std::function<void(const PairOutcome&, uint32_t dataSize)> pairStarting;
+    std::function<void(const PairOutcome&)> pairFinished;
+};
+
+// Runs the update and shows the result message; true when every pair succeeded.
+bool RunUpdate(const UpdateRunSetup& setup);
+
+// The pair written by the engine its code selects ("R1" in any case: packet transfer), with the
+// engine's notifier and profile path set first and its link closed afterwards.
+bool WritePair(const UpdateRunSetup& setup, const std::string& engineCode);
+
+// Sends the result frame on the packet-transfer engine's link and reads the answer, showing a
+// message for either step that fails.
+void SendResultFrame(const UpdateRunSetup& setup, bool success);
+
+}  // namespace harmoload

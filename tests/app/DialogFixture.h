@@ -1,0 +1,99 @@
+#pragma once
+// What the dialog tests set up: a program folder of their own with language files whose texts
+// name their keys, update packages built from small files, and the pixels of bitmaps.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/UpdateDialog.h"
+#include "package/PackageBuilder.h"
+#include "package/TempFolder.h"
+#include "platform/testing/RecordingNotifier.h"
+
+namespace harmoload::testing {
+
+// A language file whose dialog texts read "<tag> <key>" and whose instruction texts read "<key>";
+// the hold-key sentence reads "hold A, B & C on".
+inline void WriteLanguageFile(const TempFolder& folder, const std::string& name,
+                              const std::string& tag) {
+    std::filesystem::create_directories(TempFolder::AsPath(folder.path("Language")));
+    std::string text = "\xEF\xBB\xBF[StringTable]\n";
+    for (const char* key : {"IDS_STRING_CAPTION", "IDC_STC_GROUP1", "IDC_STC_GROUP2",
+                            "IDC_STC_PRO_MODEL", "IDC_STC_VERSTION"}) {
+        text += std::string(key) + "=" + tag + " " + key + "\n";
+    }
+    for (const char* key :
+         {"IDS_ERR_OPEN_FILE_FAILED", "IDS_ERR_FILE_HDR_CHECKSUM", "IDS_ERR_DATA_HDR_CHECKSUM",
+          "IDS_ERR_CNFG_FILE1_CHECKSUM", "IDS_ERR_DATA_FILE1_CHECKSUM", "IDS_ERR_DEV_NOT_CONNECT",
+          "IDS_ERR_DEV_NOT_CONNECT2", "IDS_ERR_NOT_OPEN_FILE", "IDS_COMMENT_5"}) {
+        text += std::string(key) + "=<" + key + ">\n";
+    }
+    text +=
+        "IDS_COMMENT_1=\"hold \"\nIDS_COMMENT_2=\", \"\nIDS_COMMENT_3=\" & \"\nIDS_COMMENT_4=\" "
+        "on\"\n";
+    folder.writeText("Language\\" + name, text);
+}
+
+// A valid one-pair package in the folder.
+inline std::string WritePackage(const TempFolder& folder, const std::string& name,
+                                const std::vector<std::string>& holdKeys,
+                                const std::string& model = "HM-900",
+                                const std::string& version = "2.10") {
+    const std::string config = folder.writeText(name + ".config", "[Chip Info]\nName=HM\n");
+    const std::string data = folder.write(name + ".data", {1, 2, 3, 4, 5, 6, 7, 8});
+    PackageContents contents{model, version, holdKeys, {{"R1", config, data}}};
+    RecordingNotifier notifier;
+    const std::string path = folder.path(name);
+    EXPECT_TRUE(BuildPackage(contents, path, notifier));
+    return path;
+}
+
+// Options for a dialog whose program folder is the test's folder.
+inline UpdateDialogOptions OptionsIn(const TempFolder& folder, uint16_t languageId = 0x0409) {
+    UpdateDialogOptions options;
+    options.languageId = languageId;
+    options.programDirectory = folder.folder();
+    return options;
+}
+
+// The pixels of a bitmap, 32 bits each, top row first.
+inline std::vector<uint32_t> Pixels(HBITMAP bitmap) {
+    BITMAP size{};
+    if (bitmap == nullptr || GetObjectW(bitmap, sizeof size, &size) == 0) {
+        return {};
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size.bmWidth;
+    info.bmiHeader.biHeight = -size.bmHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<uint32_t> pixels(static_cast<size_t>(size.bmWidth) * size.bmHeight);
+    HDC screen = GetDC(nullptr);
+    const int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(size.bmHeight), pixels.data(),
+                               &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return rows == size.bmHeight ? pixels : std::vector<uint32_t>{};
+}
+
+// The pixels of the program's bitmap resource.
+inline std::vector<uint32_t> ResourcePixels(int bitmapId) {
+    auto* bitmap = static_cast<HBITMAP>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, 0));
+    std::vector<uint32_t> pixels = Pixels(bitmap);
+    DeleteObject(bitmap);
+    return pixels;
+}
+
+// The pixels of the picture a button shows.
+inline std::vector<uint32_t> ButtonPixels(HWND button) {
+    return Pixels(reinterpret_cast<HBITMAP>(SendMessageW(button, BM_GETIMAGE, IMAGE_BITMAP, 0)));
+}
+
+}  // namespace harmoload::testing

@@ -1,0 +1,123 @@
+// The dialog as the user sees it, in both languages, with a package open: every text fits its
+// control, and a screenshot of each is kept as a test artefact (build/<preset>/artefacts).
+
+#include <objidl.h>
+// After objidl.h, which it needs.
+#include <gdiplus.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "DialogDriver.h"
+#include "DialogFixture.h"
+#include "lang/LanguageTable.h"
+#include "profile/PathText.h"
+#include "res/resource.h"
+#include "ui/GdiplusSession.h"
+
+namespace harmoload::testing {
+namespace {
+
+// The size the control's text needs in the control's font, wrapped at the control's width when
+// it may wrap.
+SIZE TextSize(HWND control, bool wraps) {
+    RECT client{};
+    GetClientRect(control, &client);
+    wchar_t text[1024] = {};
+    SendMessageW(control, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
+    HDC dc = GetDC(control);
+    HGDIOBJ font =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT needed{0, 0, wraps ? client.right : 0, 0};
+    DrawTextW(dc, text, -1, &needed, DT_CALCRECT | (wraps ? DT_WORDBREAK : DT_SINGLELINE));
+    SelectObject(dc, font);
+    ReleaseDC(control, dc);
+    return {needed.right - needed.left, needed.bottom - needed.top};
+}
+
+void ExpectTextFits(HWND control, bool wraps, const char* what) {
+    RECT client{};
+    GetClientRect(control, &client);
+    const SIZE needed = TextSize(control, wraps);
+    EXPECT_LE(needed.cx, client.right) << what;
+    EXPECT_LE(needed.cy, client.bottom) << what;
+}
+
+// The window's pixels as they are on the screen, saved as a PNG.
+bool SaveScreenshot(HWND window, const std::filesystem::path& file) {
+    RECT area{};
+    GetWindowRect(window, &area);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ replaced = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, replaced);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    // The PNG encoder of GDI+.
+    const CLSID png = {
+        0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    bool saved = false;
+    {
+        Gdiplus::Bitmap image(bitmap, nullptr);
+        saved = image.Save(file.wstring().c_str(), &png, nullptr) == Gdiplus::Ok;
+    }
+    DeleteObject(bitmap);
+    return saved;
+}
+
+class ScreenshotTest : public ::testing::TestWithParam<uint16_t> {
+  protected:
+    ui::GdiplusSession gdiplus;
+    TempFolder folder;
+};
+
+TEST_P(ScreenshotTest, TextsFitAndTheDialogIsKept) {
+    const uint16_t languageId = GetParam();
+    IniFile language;
+    language.setFile(ProgramDirectory() + LanguageFileName(languageId));
+    const std::string caption = LookupText(language, kLanguageSection, "IDS_STRING_CAPTION");
+    ASSERT_FALSE(caption.empty()) << "the build's language files lie beside the test";
+
+    UpdateDialogOptions options;
+    options.languageId = languageId;
+    options.programDirectory = ProgramDirectory();
+    RunningDialog running(options);
+    running.drop(
+        {WritePackage(folder, "Harmo-HM900-V2.10.dat", {"A0", "bB0", "C1"}, "HM-900", "V2.10")});
+    EXPECT_EQ(running.utf8Text(), caption);
+    EXPECT_EQ(running.utf8Text(IDC_STC_INSTRUCTION),
+              LookupText(language, kLanguageSection, "IDS_ERR_DEV_NOT_CONNECT") +
+                  LookupText(language, kLanguageSection, "IDS_COMMENT_1") + "A0" +
+                  LookupText(language, kLanguageSection, "IDS_COMMENT_2") + "bB0" +
+                  LookupText(language, kLanguageSection, "IDS_COMMENT_2") + "B0" +
+                  LookupText(language, kLanguageSection, "IDS_COMMENT_3") + "C1" +
+                  LookupText(language, kLanguageSection, "IDS_COMMENT_4"));
+
+    ExpectTextFits(running.item(IDC_STC_PRO_MODEL), false, "product model label");
+    ExpectTextFits(running.item(IDC_STC_VERSTION), false, "software version label");
+    ExpectTextFits(running.item(IDC_STC_INSTRUCTION), true, "instruction line");
+
+    // Let the window settle on the screen before it is taken.
+    running.sync();
+    RedrawWindow(running.window(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    running.sync();
+    std::this_thread::sleep_for(300ms);
+    const std::filesystem::path artefacts = HARMOLOAD_ARTEFACTS_DIR;
+    std::filesystem::create_directories(artefacts);
+    const auto file =
+        artefacts / (languageId == kChineseLangId ? "dialog-chinese.png" : "dialog-english.png");
+    EXPECT_TRUE(SaveScreenshot(running.window(), file));
+    EXPECT_GT(std::filesystem::file_size(file), 1000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, ScreenshotTest, ::testing::Values(0x0409, kChineseLangId));
+
+}  // namespace
+}  // namespace harmoload::testing

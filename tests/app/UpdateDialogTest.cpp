@@ -1,0 +1,308 @@
+// The main dialog, driven through window messages as the user and the system would drive it
+// (runs under Wine with a display).
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "DialogDriver.h"
+#include "DialogFixture.h"
+#include "res/resource.h"
+
+namespace harmoload::testing {
+namespace {
+
+class UpdateDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override { WriteLanguageFile(folder, "Eng.ini", "eng"); }
+    TempFolder folder;
+};
+
+// ---- Start-up ----------------------------------------------------------------------------
+
+TEST_F(UpdateDialogTest, LanguageFileFollowsTheLanguageId) {
+    WriteLanguageFile(folder, "Chin.ini", "chin");
+    struct Case {
+        uint16_t languageId;
+        const char* tag;
+        int updateImage;
+    };
+    for (const Case& c : {Case{0x0804, "chin", IDB_UPDATE_CHINESE_GREY},
+                          Case{0x0404, "eng", IDB_UPDATE_ENGLISH_GREY},
+                          Case{0x0C04, "eng", IDB_UPDATE_ENGLISH_GREY},
+                          Case{0x1004, "eng", IDB_UPDATE_ENGLISH_GREY},
+                          Case{0x0409, "eng", IDB_UPDATE_ENGLISH_GREY}}) {
+        SCOPED_TRACE(c.languageId);
+        RunningDialog running(OptionsIn(folder, c.languageId));
+        const std::string tag = c.tag;
+        EXPECT_EQ(running.utf8Text(), tag + " IDS_STRING_CAPTION");
+        EXPECT_EQ(running.utf8Text(IDC_STC_GROUP1), tag + " IDC_STC_GROUP1");
+        EXPECT_EQ(running.utf8Text(IDC_STC_GROUP2), tag + " IDC_STC_GROUP2");
+        EXPECT_EQ(running.utf8Text(IDC_STC_PRO_MODEL), tag + " IDC_STC_PRO_MODEL");
+        EXPECT_EQ(running.utf8Text(IDC_STC_VERSTION), tag + " IDC_STC_VERSTION");
+        EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(c.updateImage));
+    }
+}
+
+TEST_F(UpdateDialogTest, WithoutLanguageFileTheTextsAreEmptyAndTheDialogRuns) {
+    std::filesystem::remove_all(TempFolder::AsPath(folder.path("Language")));
+    RunningDialog running(OptionsIn(folder));
+    for (int id : {0, IDC_STC_GROUP1, IDC_STC_GROUP2, IDC_STC_PRO_MODEL, IDC_STC_VERSTION,
+                   IDC_STC_INSTRUCTION}) {
+        EXPECT_EQ(running.text(id), L"") << id;
+    }
+    running.drop({WritePackage(folder, "a.dat", {"A0"})});
+    EXPECT_EQ(running.utf8Text(IDC_EDIT_MODEL), "HM-900");
+}
+
+TEST_F(UpdateDialogTest, StartsReadyForAPackage) {
+    RunningDialog running(OptionsIn(folder));
+    HWND window = running.window();
+    EXPECT_NE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+    EXPECT_TRUE(IsWindowVisible(running.item(IDC_BTN_UPDATE)));
+    EXPECT_FALSE(IsWindowVisible(running.item(IDC_PROGRESS)));
+    EXPECT_EQ(running.text(IDC_EDIT_PATH), L"");
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_BROWSE)), ResourcePixels(IDB_OPEN_FOLDER));
+
+    const auto icon = reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0));
+    EXPECT_NE(icon, nullptr);
+    EXPECT_EQ(icon, reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0)));
+    EXPECT_NE(SendMessageW(window, WM_GETICON, ICON_SMALL, 0), 0);
+}
+
+TEST_F(UpdateDialogTest, SystemMenuOpensTheAboutBox) {
+    RunningDialog running(OptionsIn(folder));
+    HMENU menu = GetSystemMenu(running.window(), FALSE);
+    wchar_t entry[128] = {};
+    GetMenuStringW(menu, IDM_ABOUTBOX, entry, 128, MF_BYCOMMAND);
+    EXPECT_EQ(std::wstring(entry), L"\u5173\u4e8e Harmoload(&A)...");
+
+    // The low four bits of a system command are the system's own.
+    PostMessageW(running.window(), WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3, 0);
+    HWND about = running.waitForBox(L"About Harmoload");
+    ASSERT_NE(about, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(running.window()));
+    PressButton(about, IDOK);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(running.window()) != FALSE; }));
+    EXPECT_FALSE(running.ended());
+}
+
+// ---- The instruction line ------------------------------------------------------------------
+
+TEST_F(UpdateDialogTest, InstructionLineWithoutInstrument) {
+    RunningDialog running(OptionsIn(folder));
+    EXPECT_EQ(running.utf8Text(IDC_STC_INSTRUCTION),
+              "<IDS_ERR_DEV_NOT_CONNECT><IDS_ERR_DEV_NOT_CONNECT2>");
+
+    running.drop({WritePackage(folder, "keys.dat", {"A0", "", "C1"})});
+    EXPECT_EQ(running.utf8Text(IDC_STC_INSTRUCTION), "<IDS_ERR_DEV_NOT_CONNECT>hold A0 & C1 on");
+
+    running.drop({WritePackage(folder, "four.dat", {"A0", "bB0", "C1"})});
+    EXPECT_EQ(running.utf8Text(IDC_STC_INSTRUCTION),
+              "<IDS_ERR_DEV_NOT_CONNECT>hold A0, bB0, B0 & C1 on");
+
+    running.drop({WritePackage(folder, "none.dat", {})});
+    EXPECT_EQ(running.utf8Text(IDC_STC_INSTRUCTION), "<IDS_ERR_DEV_NOT_CONNECT>hold  on");
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_ENGLISH_GREY));
+}
+
+TEST_F(UpdateDialogTest, InstructionLineWithInstrument) {
+    RunningDialog running(OptionsIn(folder), /*instrument=*/true);
+    EXPECT_EQ(running.utf8Text(IDC_STC_INSTRUCTION), "<IDS_ERR_NOT_OPEN_FILE>");
+    // Right after start-up the image follows the instrument alone.
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_ENGLISH));
+
+    running.drop({WritePackage(folder, "a.dat", {"A0", "", "C1"})});
+    EXPECT_EQ(running.utf8Text(IDC_STC_INSTRUCTION), "<IDS_COMMENT_5>");
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_ENGLISH));
+}
+
+TEST_F(UpdateDialogTest, ChineseImagesFollowTheInstrument) {
+    WriteLanguageFile(folder, "Chin.ini", "chin");
+    {
+        RunningDialog running(OptionsIn(folder, 0x0804), /*instrument=*/true);
+        EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_CHINESE));
+    }
+    RunningDialog running(OptionsIn(folder, 0x0804), /*instrument=*/false);
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_CHINESE_GREY));
+}
+
+// ---- Opening a package ----------------------------------------------------------------------
+
+class DropTest : public UpdateDialogTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(DropTest, FirstItemThatIsNoFolderIsOpenedWhenItIsAPackage) {
+    const std::string package = WritePackage(folder, GetParam(), {"A0"}, "HM-1", "3.0");
+    std::filesystem::create_directories(TempFolder::AsPath(folder.path("first.dat")));
+    std::filesystem::create_directories(TempFolder::AsPath(folder.path("second")));
+    RunningDialog running(OptionsIn(folder));
+    running.drop({folder.path("first.dat"), folder.path("second"), package});
+    EXPECT_EQ(running.utf8Text(IDC_EDIT_PATH), package);
+    EXPECT_EQ(running.utf8Text(IDC_EDIT_MODEL), "HM-1");
+    EXPECT_EQ(running.utf8Text(IDC_EDIT_VERSION), "3.0");
+}
+
+INSTANTIATE_TEST_SUITE_P(AnyLetterCase, DropTest,
+                         ::testing::Values("lower.dat", "mixed.Dat", "upper.DAT"));
+
+TEST_F(UpdateDialogTest, DropWhoseFirstFileIsNoPackageOpensNothing) {
+    const std::string package = WritePackage(folder, "good.DAT", {"A0"});
+    const std::string notes = folder.writeText("notes.txt", "not a package");
+    std::filesystem::create_directories(TempFolder::AsPath(folder.path("folder")));
+    RunningDialog running(OptionsIn(folder));
+
+    running.drop({notes, package});
+    running.drop({folder.path("folder")});
+    running.drop({});
+    running.drop({folder.path("dat")});  // no extension: a file that does not exist either
+    EXPECT_EQ(running.text(IDC_EDIT_PATH), L"");
+    EXPECT_EQ(running.utf8Text(IDC_STC_INSTRUCTION),
+              "<IDS_ERR_DEV_NOT_CONNECT><IDS_ERR_DEV_NOT_CONNECT2>");
+    EXPECT_FALSE(running.ended());
+}
+
+TEST_F(UpdateDialogTest, DamagedPackageIsReportedAndThePreviousOneStays) {
+    const std::string good = WritePackage(folder, "good.dat", {"A0", "", "C1"}, "HM-1", "3.0");
+    std::vector<uint8_t> bytes =
+        TempFolder::read(WritePackage(folder, "bad.dat", {"K9"}, "X", "Y"));
+    bytes[10] ^= 0xFF;  // inside the package header: its sum no longer matches
+    const std::string bad = folder.write("bad.dat", bytes);
+    RunningDialog running(OptionsIn(folder));
+    running.drop({good});
+
+    std::thread dropper([&] { running.drop({bad}); });
+    HWND box = running.waitForBox(L"Error");
+    ASSERT_NE(box, nullptr);
+    wchar_t message[512] = {};
+    GetDlgItemTextW(box, 0xFFFF, message, 512);
+    EXPECT_EQ(ui::Utf8(message), "<IDS_ERR_FILE_HDR_CHECKSUM>\n" + bad);
+    PressButton(box, IDOK);
+    dropper.join();
+
+    EXPECT_EQ(running.utf8Text(IDC_EDIT_PATH), good);
+    EXPECT_EQ(running.utf8Text(IDC_EDIT_MODEL), "HM-1");
+    EXPECT_EQ(running.utf8Text(IDC_EDIT_VERSION), "3.0");
+    EXPECT_EQ(running.utf8Text(IDC_STC_INSTRUCTION), "<IDS_ERR_DEV_NOT_CONNECT>hold A0 & C1 on");
+}
+
+TEST_F(UpdateDialogTest, PackageOnTheCommandLineOpensAsIfDropped) {
+    const std::string package = WritePackage(folder, "cli.dat", {"A0"}, "HM-7");
+    std::filesystem::create_directories(TempFolder::AsPath(folder.path("folder")));
+    UpdateDialogOptions options = OptionsIn(folder);
+    options.startupItems = {folder.path("folder"), package};
+    RunningDialog running(options);
+    EXPECT_TRUE(WaitFor([&] { return running.utf8Text(IDC_EDIT_PATH) == package; }));
+    EXPECT_EQ(running.utf8Text(IDC_EDIT_MODEL), "HM-7");
+
+    UpdateDialogOptions notPackage = OptionsIn(folder);
+    notPackage.startupItems = {folder.writeText("readme.txt", "x"), package};
+    RunningDialog second(notPackage);
+    second.sync();
+    EXPECT_EQ(second.text(IDC_EDIT_PATH), L"");
+}
+
+TEST_F(UpdateDialogTest, BrowseOpensTheChosenPackage) {
+    const std::string package = WritePackage(folder, "browsed.dat", {"A0"}, "HM-B");
+    RunningDialog running(OptionsIn(folder));
+
+    // Cancel changes nothing.
+    PostMessageW(running.window(), WM_COMMAND, MAKEWPARAM(IDC_BTN_BROWSE, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(running.item(IDC_BTN_BROWSE)));
+    HWND open = running.waitForBox(L"Open");
+    ASSERT_NE(open, nullptr);
+    PressButton(open, IDCANCEL);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(open); }));
+    running.sync();
+    EXPECT_EQ(running.text(IDC_EDIT_PATH), L"");
+
+    PostMessageW(running.window(), WM_COMMAND, MAKEWPARAM(IDC_BTN_BROWSE, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(running.item(IDC_BTN_BROWSE)));
+    open = running.waitForBox(L"Open");
+    ASSERT_NE(open, nullptr);
+    // The file name box: a combo box in the explorer-style dialog, an edit in the older one.
+    HWND name = GetDlgItem(open, 0x47C);
+    if (name == nullptr) {
+        name = GetDlgItem(open, 0x480);
+    }
+    ASSERT_NE(name, nullptr);
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ui::Wide(package).c_str()));
+    PressButton(open, IDOK);
+    EXPECT_TRUE(WaitFor([&] { return running.utf8Text(IDC_EDIT_PATH) == package; }));
+    EXPECT_EQ(running.utf8Text(IDC_EDIT_MODEL), "HM-B");
+}
+
+// ---- Keys -----------------------------------------------------------------------------------
+
+TEST_F(UpdateDialogTest, EnterActsAsUpdateWhereverTheFocusIs) {
+    RunningDialog running(OptionsIn(folder), /*instrument=*/true);
+    running.drop({WritePackage(folder, "a.dat", {"A0"})});
+
+    // With the focus on Browse, Enter would otherwise press Browse.
+    SendMessageW(running.window(), WM_NEXTDLGCTL,
+                 reinterpret_cast<WPARAM>(running.item(IDC_BTN_BROWSE)), TRUE);
+    running.pressKey(VK_RETURN, IDC_BTN_BROWSE);
+    running.pressKey(VK_RETURN, IDC_EDIT_PATH);
+    running.pressKey(VK_RETURN);
+    ASSERT_TRUE(running.sync());
+    EXPECT_EQ(running.dialog().updateRuns, 3);
+    EXPECT_EQ(running.ownedBox(L"Open"), nullptr);
+    EXPECT_FALSE(running.ended());
+}
+
+TEST_F(UpdateDialogTest, UpdateNeedsAnInstrumentAndThePackageFile) {
+    const std::string package = WritePackage(folder, "a.dat", {"A0"});
+    {
+        RunningDialog running(OptionsIn(folder), /*instrument=*/false);
+        running.drop({package});
+        running.pressKey(VK_RETURN);
+        SendMessageW(running.window(), WM_COMMAND, MAKEWPARAM(IDC_BTN_UPDATE, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(running.item(IDC_BTN_UPDATE)));
+        ASSERT_TRUE(running.sync());
+        EXPECT_EQ(running.dialog().updateRuns, 0);
+    }
+    RunningDialog running(OptionsIn(folder), /*instrument=*/true);
+    running.pressKey(VK_RETURN);  // no package yet
+    ASSERT_TRUE(running.sync());
+    running.drop({package});
+    std::filesystem::remove(TempFolder::AsPath(package));
+    running.pressKey(VK_RETURN);  // the package file is gone
+    ASSERT_TRUE(running.sync());
+    EXPECT_EQ(running.dialog().updateRuns, 0);
+    EXPECT_EQ(running.utf8Text(IDC_EDIT_PATH), package);
+}
+
+TEST_F(UpdateDialogTest, EscapeNeverClosesTheDialog) {
+    RunningDialog running(OptionsIn(folder));
+    running.pressKey(VK_ESCAPE);
+    running.pressKey(VK_ESCAPE, IDC_EDIT_PATH);
+    running.pressKey(VK_ESCAPE, IDC_BTN_BROWSE);
+    ASSERT_TRUE(running.sync());
+    EXPECT_FALSE(running.ended());
+    EXPECT_TRUE(IsWindowVisible(running.window()));
+}
+
+// ---- Closing --------------------------------------------------------------------------------
+
+TEST_F(UpdateDialogTest, CloseRemovesTheTemporaryFiles) {
+    const std::string ini = folder.writeText("TEMP.INI", "[Chip Info]\n");
+    const std::string bin = folder.write("TEMP.BIN", {1, 2, 3});
+    const std::string other = folder.writeText("OTHER.BIN", "kept");
+    RunningDialog running(OptionsIn(folder));
+    PostMessageW(running.window(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(running.waitForEnd());
+    EXPECT_FALSE(TempFolder::exists(ini));
+    EXPECT_FALSE(TempFolder::exists(bin));
+    EXPECT_TRUE(TempFolder::exists(other));
+}
+
+TEST_F(UpdateDialogTest, CloseWithoutTemporaryFilesEndsTheDialog) {
+    RunningDialog running(OptionsIn(folder));
+    PostMessageW(running.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(running.waitForEnd());
+    EXPECT_FALSE(IsWindow(running.window()));
+}
+
+}  // namespace
+}  // namespace harmoload::testing
