@@ -12,7 +12,7 @@ packages=(
     clang-14 clang libclang-rt-14-dev clang-format
     # Windows build, run under Wine (GUI tests under Xvfb)
     g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-wqy-microhei imagemagick xdotool
-    fonts-wine fonts-liberation2
+    fonts-liberation2
 )
 
 missing=()
