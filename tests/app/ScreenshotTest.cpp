@@ -119,5 +119,30 @@ TEST_P(ScreenshotTest, TextsFitAndTheDialogIsKept) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, ScreenshotTest, ::testing::Values(0x0409, kChineseLangId));
 
+TEST(AboutBoxScreenshot, TextsFitAndTheBoxIsKept) {
+    ui::GdiplusSession gdiplus;
+    UpdateDialogOptions options;
+    options.languageId = 0x0409;
+    options.programDirectory = ProgramDirectory();
+    RunningDialog running(options);
+    PostMessageW(running.window(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND about = running.waitForBox(L"About Harmoload");
+    ASSERT_NE(about, nullptr);
+    for (HWND control = GetWindow(about, GW_CHILD); control != nullptr;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        wchar_t className[32] = {};
+        GetClassNameW(control, className, 32);
+        if (std::wstring(className) == L"Static" && GetWindowTextLengthW(control) > 0) {
+            ExpectTextFits(control, true, "About text");
+        }
+    }
+    std::this_thread::sleep_for(300ms);
+    const std::filesystem::path artefacts = HARMOLOAD_ARTEFACTS_DIR;
+    std::filesystem::create_directories(artefacts);
+    EXPECT_TRUE(SaveScreenshot(about, artefacts / "about.png"));
+    PressButton(about, IDOK);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+}
+
 }  // namespace
 }  // namespace harmoload::testing
