@@ -44,7 +44,7 @@ void WriteJsonLine(std::ostream& out, const nlohmann::ordered_json& event) {
 MessageAnswer ConsoleNotifier::showMessage(const Message& message) {
     MessageAnswer answer = MessageAnswer::Ok;
     if (message.buttons == MessageButtons::YesNo) {
-        answer = assumeYes_ ? MessageAnswer::Yes : MessageAnswer::No;
+        answer = assumeYes_ ? MessageAnswer::Yes : asker_ ? asker_(message) : MessageAnswer::No;
     }
     if (json_) {
         WriteJsonLine(out_, {{"event", "message"},

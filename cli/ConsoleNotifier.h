@@ -2,6 +2,7 @@
 // The command line's notify window: a message box becomes "Caption: text" on the error stream,
 // or with --json one event object per line on the output stream.
 
+#include <functional>
 #include <iosfwd>
 
 #include "platform/Notifier.h"
@@ -13,6 +14,9 @@ class ConsoleNotifier final : public Notifier {
     ConsoleNotifier(std::ostream& out, std::ostream& err, bool json, bool assumeYes = false)
         : out_(out), err_(err), json_(json), assumeYes_(assumeYes) {}
 
+    // Who answers a yes/no question when Yes is not assumed; without one the answer is No.
+    void setAsker(std::function<MessageAnswer(const Message&)> asker) { asker_ = std::move(asker); }
+
     MessageAnswer showMessage(const Message& message) override;
     void postProgress(uint32_t messageId, uintptr_t wParam, intptr_t lParam) override;
 
@@ -21,6 +25,7 @@ class ConsoleNotifier final : public Notifier {
     std::ostream& err_;
     bool json_;
     bool assumeYes_;
+    std::function<MessageAnswer(const Message&)> asker_;
 };
 
 }  // namespace harmoload

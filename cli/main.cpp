@@ -7,6 +7,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ProbeCommand.h"
+#include "cli/UpdateCommand.h"
 #include "lang/LanguageTable.h"
 #include "platform/CommandLine.h"
 #include "platform/SystemLanguage.h"
@@ -50,6 +51,18 @@ int main(int argc, char** argv) {
                            "Ask the built-in simulated instrument (described by HARMOLOAD_SIM)");
     probeCommand->add_option("--trace", probe.tracePath, "Log every transfer to this file");
 
+    UpdateOptions update;
+    CLI::App* updateCommand = app.add_subcommand(
+        "update", "Write every pair of an update package into the instrument, as the dialog does");
+    updateCommand->add_option("PACKAGE", update.packagePath, "The update package (.DAT)")
+        ->required();
+    updateCommand->add_flag("--yes", update.assumeYes, "Answer Yes to every question");
+    updateCommand->add_flag("--json", update.json, "Print one JSON event per line");
+    updateCommand->add_option("--trace", update.tracePath, "Log every transfer to this file");
+    updateCommand->add_flag(
+        "--simulate", update.simulate,
+        "Update the built-in simulated instrument (described by HARMOLOAD_SIM)");
+
     // Arguments in UTF-8 whatever the console's code page, so that any path arrives whole.
     // CLI11 takes them without the program's name and last first.
     std::vector<std::string> arguments = Utf8Arguments(argc, argv);
@@ -64,10 +77,13 @@ int main(int argc, char** argv) {
         return code == 0 ? kExitSuccess : kExitUsage;
     }
 
+    IniFile languageTable;
+    languageTable.setFile(ProgramDirectory() + LanguageFileName(SystemDefaultLangId()));
     if (*info) {
-        IniFile languageTable;
-        languageTable.setFile(ProgramDirectory() + LanguageFileName(SystemDefaultLangId()));
         return RunInfo(infoPath, infoJson, languageTable, std::cout, std::cerr);
+    }
+    if (*updateCommand) {
+        return RunUpdateCommand(update, languageTable, std::cin, std::cout, std::cerr);
     }
     if (*probeCommand) {
         return RunProbe(probe, std::cout, std::cerr);

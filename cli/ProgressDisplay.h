@@ -1,0 +1,41 @@
+#pragma once
+// How the command line shows an engine's progress: a bar redrawn in place on a terminal
+// (percentage, bytes, rate and time left), otherwise a plain line at every tenth.
+
+#include <chrono>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+namespace harmoload {
+
+class Clock;
+
+class ProgressDisplay {
+  public:
+    ProgressDisplay(std::ostream& out, const Clock& clock, bool terminal)
+        : out_(out), clock_(clock), terminal_(terminal) {}
+
+    // A new pair: its name for the display and the bytes it writes.
+    void startPair(std::string label, uint64_t dataBytes);
+    // A progress message as the engine posted it.
+    void post(uint32_t messageId, uintptr_t wParam, intptr_t lParam);
+    // Ends the bar's line, so that a message can be printed below it.
+    void interrupt();
+
+  private:
+    void show();
+
+    std::ostream& out_;
+    const Clock& clock_;
+    bool terminal_;
+    std::string label_;
+    uint64_t dataBytes_ = 0;
+    uint32_t range_ = 0;
+    int64_t position_ = 0;
+    std::chrono::milliseconds started_{0};
+    int lastTenth_ = -1;
+    bool lineOpen_ = false;
+};
+
+}  // namespace harmoload

@@ -1,0 +1,201 @@
+#include "cli/UpdateCommand.h"
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <random>
+
+#include "app/UpdateRun.h"
+#include "cli/Commands.h"
+#include "cli/ConsoleNotifier.h"
+#include "cli/ProbeCommand.h"
+#include "cli/ProgressDisplay.h"
+#include "flash/FlashCommandEngine.h"
+#include "package/PackageVerifier.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/Terminal.h"
+#include "sim/SimulatedUsb.h"
+#include "transfer/PacketTransferEngine.h"
+#include "usb/PresenceCheck.h"
+#include "usb/TransferTrace.h"
+
+namespace harmoload {
+namespace {
+
+// Messages go to the console; progress goes to the display, or as JSON events with the
+// messages. A message first ends the progress bar's line.
+class UpdateNotifier final : public Notifier {
+  public:
+    UpdateNotifier(ConsoleNotifier& console, ProgressDisplay& display, bool json)
+        : console_(console), display_(display), json_(json) {}
+
+    MessageAnswer showMessage(const Message& message) override {
+        display_.interrupt();
+        return console_.showMessage(message);
+    }
+    void postProgress(uint32_t messageId, uintptr_t wParam, intptr_t lParam) override {
+        if (json_) {
+            console_.postProgress(messageId, wParam, lParam);
+        } else {
+            display_.post(messageId, wParam, lParam);
+        }
+    }
+
+  private:
+    ConsoleNotifier& console_;
+    ProgressDisplay& display_;
+    bool json_;
+};
+
+// A folder of our own for TEMP.INI and TEMP.BIN, removed with them at the end.
+class PrivateFolder {
+  public:
+    PrivateFolder() {
+        std::random_device random;
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const std::filesystem::path candidate =
+                base / ("harmoload-update-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error)) {
+                path_ = candidate;
+            }
+        }
+    }
+    ~PrivateFolder() {
+        std::error_code ignored;
+        if (!path_.empty()) {
+            std::filesystem::remove_all(path_, ignored);
+        }
+    }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+    bool created() const { return !path_.empty(); }
+    // With its trailing separator, as the program directory is written.
+    std::string path() const { return path_.string() + kPathSeparator; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+MessageAnswer AskOnTerminal(const Message& message, std::istream& in, std::ostream& err) {
+    err << message.caption << ": " << message.text << " [y/N] ";
+    err.flush();
+    std::string line;
+    std::getline(in, line);
+    return !line.empty() && (line[0] == 'y' || line[0] == 'Y') ? MessageAnswer::Yes
+                                                               : MessageAnswer::No;
+}
+
+void WriteJson(std::ostream& out, const nlohmann::ordered_json& event) {
+    out << event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace
+
+int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable, std::istream& in,
+                     std::ostream& out, std::ostream& err) {
+    SystemClock clock;
+    ConsoleNotifier console(out, err, options.json, options.assumeYes);
+    if (!options.assumeYes && IsTerminal(StandardStream::Input)) {
+        console.setAsker([&](const Message& message) { return AskOnTerminal(message, in, err); });
+    }
+    ProgressDisplay display(out, clock, !options.json && IsTerminal(StandardStream::Output));
+    UpdateNotifier notifier(console, display, options.json);
+    auto result = [&](bool ok, int code) {
+        if (options.json) {
+            WriteJson(out, {{"event", "result"}, {"ok", ok}});
+        }
+        return code;
+    };
+
+    const std::string packagePath = FullPath(options.packagePath);
+    OpenedPackage package;
+    PackageVerifier verifier(languageTable, notifier);
+    if (!verifier.openAndRead(packagePath, package)) {
+        return result(false, kExitFailed);
+    }
+
+    PacketTransferEngine transfer(notifier, clock);
+    FlashCommandEngine flash(notifier, clock);
+    std::ofstream traceFile;
+    std::optional<TraceWriter> trace;
+    if (!options.tracePath.empty()) {
+        traceFile.open(std::filesystem::path(
+            std::u8string(options.tracePath.begin(), options.tracePath.end())));
+        if (!traceFile) {
+            err << "Cannot write the trace file " << FullPath(options.tracePath) << '\n';
+            return result(false, kExitFailed);
+        }
+        trace.emplace(traceFile, clock.now());
+    }
+    std::unique_ptr<sim::SimulatedUsb> simulator;
+    if (options.simulate) {
+        std::string problem;
+        const std::optional<sim::SimulatorOptions> simulated =
+            sim::SimulatorOptionsFromEnvironment(&problem);
+        if (!simulated) {
+            err << sim::kSimulatorEnvironmentVariable << ": cannot read \"" << problem << "\"\n";
+            return kExitUsage;
+        }
+        simulator = std::make_unique<sim::SimulatedUsb>(clock, *simulated);
+    }
+    for (UsbLink* link : {&transfer.link(), &flash.link()}) {
+        // The libusb back end's line about a failed write must not break the JSON lines.
+        link->setConsole(options.json ? err : out);
+        if (trace) {
+            link->setTrace(&*trace);
+        }
+        if (simulator) {
+            sim::BindToSimulator(*link, *simulator, clock);
+        }
+    }
+
+    if (!CheckDevicePresent(transfer.link())) {
+        err << "No instrument found: start the instrument in its update mode and connect it.\n";
+        return result(false, kExitNoInstrument);
+    }
+    PrivateFolder folder;
+    if (!folder.created()) {
+        err << "Cannot create a temporary folder for the unpacked files\n";
+        return result(false, kExitFailed);
+    }
+
+    UpdateRunSetup setup;
+    setup.packagePath = packagePath;
+    setup.package = package.record;
+    setup.workFolder = folder.path();
+    setup.transfer = &transfer;
+    setup.flash = &flash;
+    setup.notifier = &notifier;
+    setup.languageTable = &languageTable;
+    setup.pairStarting = [&](const PairOutcome& pair, uint32_t dataSize) {
+        display.startPair("Pair " + std::to_string(pair.index) + " (" + pair.engineCode + ", " +
+                              EngineName(pair.engine) + ")",
+                          dataSize);
+    };
+    setup.pairFinished = [&](const PairOutcome& pair) {
+        display.interrupt();
+        if (options.json) {
+            WriteJson(out, {{"event", "pair"},
+                            {"index", pair.index},
+                            {"engineCode", pair.engineCode},
+                            {"engine", EngineName(pair.engine)},
+                            {"ok", pair.ok}});
+        } else {
+            out << "Pair " << pair.index << " (" << pair.engineCode << ", "
+                << EngineName(pair.engine) << "): " << (pair.ok ? "written" : "failed") << '\n';
+        }
+    };
+    const bool ok = RunUpdate(setup);
+    return result(ok, ok ? kExitSuccess : kExitFailed);
+}
+
+}  // namespace harmoload
