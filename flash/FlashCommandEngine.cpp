@@ -1,8 +1,26 @@
 #include "flash/FlashCommandEngine.h"
 
+#include "flash/FlashFrames.h"
+#include "flash/FlashProfileCheck.h"
+#include "platform/Files.h"
 #include "platform/Notifier.h"
+#include "profile/PathText.h"
 
 namespace harmoload {
+namespace {
+
+constexpr int kFatal = static_cast<int>(EngineMessageKind::Error);
+
+constexpr const char* kContinueQuestion =
+    "some parameters in configure file maybe not correct  \n\nare you want to continue?";
+constexpr const char* kProfileFaultMessage = "some fault errors in configure file";
+constexpr const char* kRunFailedMessage = "Update file failed";
+
+// wParam of WM_FLASH_PROGRESS.
+constexpr uintptr_t kProgressRange = 0;
+constexpr uintptr_t kProgressPosition = 1;
+
+}  // namespace
 
 FlashCommandEngine::FlashCommandEngine(Notifier& notifier, Clock& clock)
     : notifier_(&notifier), clock_(clock) {
@@ -15,12 +33,236 @@ void FlashCommandEngine::setNotifier(Notifier& notifier) {
     link_.setNotifier(&notifier);
 }
 
-bool FlashCommandEngine::run(const std::string& /*dataPath*/) {
-    // This build cannot program flash yet: the pair fails, it never passes unwritten.
-    notifier_->showMessage({kApplicationTitle,
-                            "This version of Harmoload cannot write flash-command pairs yet",
-                            MessageButtons::Ok, MessageIcon::None});
+void FlashCommandEngine::resetProfile() {
+    profile_ = FlashProfile{};
+    dataPosition_ = 0;
+    bytesAccounted_ = 0;
+    sectorsInUse_ = 0;
+    eraseRetries_ = 0;
+}
+
+bool FlashCommandEngine::readProfile(const std::string& path) {
+    return ReadFlashProfileFile(path, profile_, *notifier_);
+}
+
+int FlashCommandEngine::validateProfile() {
+    const ProfileFinding finding = CheckFlashProfile(profile_);
+    if (finding.verdict != ProfileVerdict::Passed) {
+        showEngineMessage(finding.text, finding.kind);
+    }
+    return static_cast<int>(finding.verdict);
+}
+
+void FlashCommandEngine::showEngineMessage(const std::string& text, int kind) {
+    if (const std::optional<Message> message = EngineMessage(text, kind)) {
+        notifier_->showMessage(*message);
+    }
+}
+
+int32_t FlashCommandEngine::sectorAddress(size_t i) const {
+    return flash::SectorAddress(profile_, i);
+}
+
+int64_t FlashCommandEngine::sectorSize(size_t i) const {
+    return flash::SectorSize(profile_, i);
+}
+
+bool FlashCommandEngine::isReservedSector(size_t i) const {
+    return flash::IsReservedSector(profile_, i);
+}
+
+uint16_t FlashCommandEngine::wordSum(const uint8_t* bytes, size_t length) {
+    return flash::WordSum(bytes, length);
+}
+
+void FlashCommandEngine::postProgress(uintptr_t wParam, intptr_t lParam) {
+    notifier_->postProgress(WM_FLASH_PROGRESS, wParam, lParam);
+}
+
+bool FlashCommandEngine::fail(const std::string& text) {
+    showEngineMessage(text, kFatal);
     return false;
+}
+
+bool FlashCommandEngine::run(const std::string& dataPath) {
+    const bool done = runSteps(dataPath);
+    // The end steps, after success and failure alike.
+    link_.close();
+    dataFile_.close();
+    data_ = {};
+    workingStart_ = 0;
+    remainingLength_ = 0;
+    if (!done) {
+        showEngineMessage(kRunFailedMessage, kFatal);
+    }
+    return done;
+}
+
+bool FlashCommandEngine::runSteps(const std::string& dataPath) {
+    if (dataPath.empty()) {
+        return fail("select a data file first");
+    }
+    if (!FileExists(dataPath)) {
+        return fail("the path of data file not exist");
+    }
+    resetProfile();
+    if (profilePath_.empty()) {
+        profilePath_ = ProgramDirectory() + kDefaultFlashProfileName;
+    }
+    readProfile(profilePath_);
+
+    switch (static_cast<ProfileVerdict>(validateProfile())) {
+        case ProfileVerdict::Passed:
+            break;
+        case ProfileVerdict::Warning:
+            if (notifier_->showMessage({"Warning", kContinueQuestion, MessageButtons::YesNo,
+                                        MessageIcon::Information}) != MessageAnswer::Yes) {
+                return false;
+            }
+            break;
+        case ProfileVerdict::Fatal:
+            return fail(kProfileFaultMessage);
+    }
+    // What the checks let through but would make the run send short templates, divide by a
+    // block size of 0, read before or past the data, or lay sectors of no or negative size:
+    // stopped here, before the instrument is touched.
+    if (const std::optional<std::string> fault = FindRunFault(profile_)) {
+        fail(*fault);
+        if (*fault != kNotEnoughSectorSizeMessage) {
+            fail(kProfileFaultMessage);
+        }
+        return false;
+    }
+
+    if (!link_.open()) {
+        return fail("open usb device failed");
+    }
+    if (!handshake()) {
+        return fail("handshake with usb device failed");
+    }
+    if (!loadData(dataPath)) {
+        return false;
+    }
+    // The data ends inside sector N - 1 (or exactly at its end).
+    const size_t sectors = profile_.sectorAddresses.size();
+    const int64_t first = sectorAddress(0);
+    sectorsInUse_ = sectors;
+    for (size_t k = 1; k < sectors; ++k) {
+        if (2 * (sectorAddress(k) - first) >= remainingLength_) {
+            sectorsInUse_ = k;
+            break;
+        }
+    }
+    postProgress(kProgressRange, static_cast<intptr_t>(3 * sectorsInUse_));
+
+    if (!programmingPass() || !verificationPass()) {
+        return false;
+    }
+    postProgress(kProgressPosition, static_cast<intptr_t>(3 * sectorsInUse_));
+    return true;
+}
+
+bool FlashCommandEngine::loadData(const std::string& dataPath) {
+    std::optional<uint64_t> size;
+    if (!dataFile_.open(dataPath, FileAccess::Read) || !(size = dataFile_.size())) {
+        return fail("open data file failed");
+    }
+    const auto fileLength = static_cast<int64_t>(*size);
+    const int64_t skipped = 2 * int64_t{profile_.fileOffset};  // never negative here
+    if (skipped > fileLength) {
+        return fail("The file offset in section - [File Offset] is lager than the file size");
+    }
+    // The capacity is known before the data is read, so that a file too large for the sectors
+    // is refused without being loaded. Reserved sectors count toward it; the last sector has
+    // the size of the one before it.
+    const size_t sectors = profile_.sectorAddresses.size();
+    const int64_t capacity =
+        2 * (int64_t{sectorAddress(sectors - 1)} - sectorAddress(0)) + sectorSize(sectors - 1);
+    if (capacity < fileLength - skipped) {
+        return fail(kNotEnoughSectorSizeMessage);
+    }
+    data_.resize(static_cast<size_t>(fileLength));
+    if (!dataFile_.readAt(0, data_.data(), data_.size())) {
+        return fail("open data file failed");
+    }
+    fileLength_ = fileLength;
+    workingStart_ = static_cast<size_t>(skipped);
+    remainingLength_ = fileLength - skipped;
+    return true;
+}
+
+bool FlashCommandEngine::programmingPass() {
+    dataPosition_ = 0;
+    bytesAccounted_ = 0;
+    // Failed writes in a row, across sectors: a success starts the count again.
+    int writeFailures = 0;
+    for (size_t i = 0; i < sectorsInUse_; ++i) {
+        const int64_t size = sectorSize(i);
+        const auto step = static_cast<intptr_t>(3 * i);
+        if (isReservedSector(i)) {
+            dataPosition_ += size;
+            bytesAccounted_ += size;
+            continue;
+        }
+        for (;;) {
+            eraseRetries_ = 0;
+            const bool erased = eraseSector(i);
+            postProgress(kProgressPosition, step + 1);
+            if (!erased) {
+                return fail("erase the sector failed");
+            }
+            const bool written =
+                profile_.bufferedWrite ? programSectorBuffered(i) : programSector(i);
+            postProgress(kProgressPosition, step + 2);
+            bytesAccounted_ += size;
+            if (written) {
+                writeFailures = 0;
+                // The last sector's third step comes with the end of the verification.
+                if (i + 1 != sectorsInUse_) {
+                    postProgress(kProgressPosition, step + 3);
+                }
+                break;
+            }
+            if (++writeFailures > flash::kMaxWriteFailures) {
+                return fail("write the sector failed");
+            }
+            // The whole sector again, erase included, from the start of its data.
+            bytesAccounted_ -= size;
+            dataPosition_ = bytesAccounted_;
+        }
+    }
+    return true;
+}
+
+bool FlashCommandEngine::verificationPass() {
+    dataPosition_ = 0;
+    bytesAccounted_ = 0;
+    for (size_t i = 0; i < sectorsInUse_; ++i) {
+        const int64_t size = sectorSize(i);
+        if (isReservedSector(i)) {
+            dataPosition_ += size;
+            bytesAccounted_ += size;
+            continue;
+        }
+        const int64_t bytes = i + 1 == sectorsInUse_ ? remainingLength_ - bytesAccounted_ : size;
+        bytesAccounted_ += size;
+        if (dataPosition_ < 0 || bytes < 0 || dataPosition_ + bytes > remainingLength_) {
+            // The accounting keeps every sector inside the data; this never trips while it holds.
+            return fail("the checksum isn't right");
+        }
+        const uint16_t sum = wordSum(working() + dataPosition_, static_cast<size_t>(bytes));
+        dataPosition_ += bytes;
+        const auto address = static_cast<uint32_t>(sectorAddress(i));
+        const auto words = static_cast<uint32_t>(bytes / 2);
+        bool agreed = false;
+        for (int attempt = 0; attempt < flash::kVerifyAttempts && !agreed; ++attempt) {
+            agreed = verifySector(address, words, sum);
+        }
+        if (!agreed) {
+            return fail("the checksum isn't right");
+        }
+    }
+    return true;
 }
 
 }  // namespace harmoload

@@ -1,9 +1,18 @@
 #pragma once
 // Has the instrument program its flash sector by sector from the bus-cycle templates of its
 // flash profile, then compares the instrument's sum of every written sector with its own.
+//
+// The run (FlashCommandEngine.cpp) is the steps the user sees: profile, connection, the
+// programming and verification passes, progress and messages. The sector procedures
+// (FlashSectorProcedures.cpp) are the frames each step exchanges with the instrument.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "flash/FlashProfile.h"
+#include "platform/BinaryFile.h"
 #include "usb/UsbLink.h"
 
 namespace harmoload {
@@ -24,16 +33,73 @@ class FlashCommandEngine {
     void setProfilePath(std::string path) { profilePath_ = std::move(path); }
     const std::string& profilePath() const { return profilePath_; }
 
-    // Writes the file at dataPath into the instrument's flash; shows its own messages on failure.
-    // The link is left open for the owner to close.
+    // Writes the file at dataPath into the instrument's flash: true when every sector in use
+    // was erased, written and verified. Shows its own messages, the last of them "Update file
+    // failed" on any failure, and posts WM_FLASH_PROGRESS (wParam 0: range 3 x sectors in use;
+    // 1: position). The link is closed at the end; closing it again does no harm.
     bool run(const std::string& dataPath);
 
     UsbLink& link() { return link_; }
 
+    // The profile: defaults (also clearing the run's counters); the file at path read over
+    // them (false only when it cannot be opened); the checks: 0 passed, 1 warning, 2 fatal,
+    // after exactly one message when not 0.
+    void resetProfile();
+    bool readProfile(const std::string& path);
+    int validateProfile();
+    const FlashProfile& profile() const { return profile_; }
+    FlashProfile& profile() { return profile_; }
+
+    // The engine's message box: caption and icon by kind (1 for every fatal message), OK only,
+    // with two spaces appended to the text. Unknown kinds show nothing.
+    void showEngineMessage(const std::string& text, int kind);
+
+    // The sector procedures; each reports through its result and shows nothing, except the
+    // "Copy too much data" guard of writeSectorData.
+    bool handshake();
+    bool eraseSector(size_t i);
+    bool programSector(size_t i);
+    bool programSectorBuffered(size_t i);
+    bool writeSectorData(size_t i);
+    bool verifySector(uint32_t address, uint32_t words, uint16_t sum);
+    static uint16_t wordSum(const uint8_t* bytes, size_t length);
+
+    // The sector map (sizes in bytes).
+    int32_t sectorAddress(size_t i) const;
+    int64_t sectorSize(size_t i) const;
+    bool isReservedSector(size_t i) const;
+
+    // Sectors of the last run's data, reserved ones included.
+    size_t sectorsInUse() const { return sectorsInUse_; }
+
   private:
+    bool runSteps(const std::string& dataPath);
+    bool fail(const std::string& text);
+    bool loadData(const std::string& dataPath);
+    bool programmingPass();
+    bool verificationPass();
+    void postProgress(uintptr_t wParam, intptr_t lParam);
+    bool exchangeTemplate(const std::vector<uint8_t>& frame, int retries);
+    bool sendBusCycle(uint32_t address, int32_t data);
+    // The working data (after the file offset) and its length in bytes.
+    const uint8_t* working() const { return data_.data() + workingStart_; }
+
     Notifier* notifier_;
     Clock& clock_;
     std::string profilePath_;
+    FlashProfile profile_;
+
+    // The run's state.
+    BinaryFile dataFile_;
+    std::vector<uint8_t> data_;  // the whole data file
+    size_t workingStart_ = 0;    // 2 x fileOffset
+    int64_t fileLength_ = 0;
+    int64_t remainingLength_ = 0;  // bytes of data after the file offset
+    int64_t dataPosition_ = 0;     // into the working data: the next bytes to send or check
+    int64_t bytesAccounted_ = 0;   // sizes of the sectors before the current one
+    size_t sectorsInUse_ = 0;
+    int eraseRetries_ = 0;  // repeated erases of the current sector, nested ones included
+
     UsbLink link_;
 };
 

@@ -1,0 +1,509 @@
+// Whole flash runs against the simulated instrument, with the virtual clock: what the user is
+// shown, the progress posted, the frames on the wire and what the flash holds afterwards.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "flash/FlashCommandEngine.h"
+#include "platform/testing/RecordingNotifier.h"
+#include "platform/testing/VirtualClock.h"
+#include "profile/PathText.h"
+#include "sim/SimulatedUsb.h"
+#include "tests/flash/FlashProfileText.h"
+#include "tests/support/TempFolder.h"
+
+namespace harmoload {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using testing::EvenSectors;
+using testing::FlashProfileText;
+
+Bytes Pattern(size_t size) {
+    Bytes bytes(size);
+    for (size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<uint8_t>((i * 13 + i / 509 + 1) & 0xFF);
+    }
+    return bytes;
+}
+
+uint32_t Get32(const Bytes& frame, size_t at) {
+    return frame[at] | frame[at + 1] << 8 | frame[at + 2] << 16 | uint32_t{frame[at + 3]} << 24;
+}
+
+uint16_t Get16(const Bytes& frame, size_t at) {
+    return static_cast<uint16_t>(frame[at] | frame[at + 1] << 8);
+}
+
+std::string Fatal(const std::string& text) {
+    return text + "  ";
+}
+
+ProgressPost Range(intptr_t range) {
+    return {WM_FLASH_PROGRESS, 0, range};
+}
+ProgressPost At(intptr_t position) {
+    return {WM_FLASH_PROGRESS, 1, position};
+}
+
+constexpr uint16_t kOldFlashWord = 0x0000;
+
+FlashProfileText Profile(std::vector<uint32_t> sectors, std::vector<uint32_t> reserved) {
+    FlashProfileText profile;
+    profile.sectors = std::move(sectors);
+    profile.reserved = std::move(reserved);
+    return profile;
+}
+
+template <typename Change>
+sim::InstrumentFaults Faults(Change change) {
+    sim::InstrumentFaults faults;
+    change(faults);
+    return faults;
+}
+
+class FlashRun : public ::testing::Test {
+  protected:
+    // The instrument with its flash laid out in sectors starting at the given words.
+    void plug(const std::vector<uint32_t>& starts, uint32_t totalWords,
+              const sim::InstrumentFaults& faults = {},
+              std::map<uint32_t, std::chrono::milliseconds> slowErase = {}) {
+        sim::SimulatorOptions options;
+        options.config.flash.sectorStarts = starts;
+        options.config.flash.totalWords = totalWords;
+        options.config.initialFlashWord = kOldFlashWord;
+        options.config.slowErase = std::move(slowErase);
+        options.faults = faults;
+        usb_.emplace(clock_, options);
+        sim::BindToSimulator(engine_.link(), *usb_, clock_);
+        engine_.link().setConsole(console_);
+    }
+    // Four sectors of 0x1000 words (8192 bytes) at 0x0000, 0x1000, 0x2000 and 0x3000.
+    void plugFourSectors(const sim::InstrumentFaults& faults = {}) {
+        plug(EvenSectors(4, 0x1000), 0x4000, faults);
+    }
+
+    bool run(const FlashProfileText& profile, const Bytes& data) {
+        const std::string profilePath = folder_.file("TEMP.INI");
+        std::ofstream(profilePath, std::ios::binary) << profile.text();
+        engine_.setProfilePath(profilePath);
+        return runData(data);
+    }
+    bool runData(const Bytes& data) {
+        const std::string dataPath = folder_.file("TEMP.BIN");
+        std::ofstream(dataPath, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data.data()),
+                   static_cast<std::streamsize>(data.size()));
+        return engine_.run(dataPath);
+    }
+
+    sim::SimulatedInstrument& instrument() { return usb_->instrument(); }
+    std::vector<Bytes> frames(uint8_t code) {
+        std::vector<Bytes> result;
+        for (const Bytes& frame : instrument().commands()) {
+            if (frame[0] == code) {
+                result.push_back(frame);
+            }
+        }
+        return result;
+    }
+    // The sector address of every sector erase sent (the cycle with data 0x30).
+    std::vector<uint32_t> erases() {
+        std::vector<uint32_t> result;
+        for (const sim::BusCycle& cycle : instrument().busCycles()) {
+            if (cycle.data == 0x30) {
+                result.push_back(cycle.address);
+            }
+        }
+        return result;
+    }
+    Bytes flashBytes(uint32_t address, size_t bytes) {
+        return instrument().flash().bytes(address, static_cast<uint32_t>(bytes / 2));
+    }
+    bool untouched(uint32_t address, uint32_t words) {
+        const auto held = instrument().flash().words(address, words);
+        return std::all_of(held.begin(), held.end(),
+                           [](uint16_t word) { return word == kOldFlashWord; });
+    }
+    std::vector<std::string> texts() const { return notifier_.texts(); }
+
+    TempFolder folder_;
+    std::ostringstream console_;
+    VirtualClock clock_;
+    RecordingNotifier notifier_;
+    std::optional<sim::SimulatedUsb> usb_;
+    FlashCommandEngine engine_{notifier_, clock_};
+};
+
+TEST_F(FlashRun, AReservedFirstSectorIsSkippedWithItsDataAndItsProgressSteps) {
+    plugFourSectors();
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x0000});
+    const Bytes data = Pattern(20000);
+    ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
+    EXPECT_TRUE(texts().empty());
+    EXPECT_EQ(engine_.sectorsInUse(), 3u);
+    EXPECT_EQ(notifier_.progress(),
+              (std::vector<ProgressPost>{Range(9), At(4), At(5), At(6), At(7), At(8), At(9)}));
+
+    EXPECT_EQ(erases(), (std::vector<uint32_t>{0x1000, 0x2000}));
+    EXPECT_EQ(flashBytes(0x1000, 8192), Bytes(data.begin() + 8192, data.begin() + 16384));
+    EXPECT_EQ(flashBytes(0x2000, 3616), Bytes(data.begin() + 16384, data.end()));
+    const auto rest = instrument().flash().words(0x2000 + 3616 / 2, 0x1000 - 3616 / 2);
+    EXPECT_TRUE(std::all_of(rest.begin(), rest.end(), [](uint16_t w) { return w == 0xFFFF; }));
+    EXPECT_TRUE(untouched(0x0000, 0x1000));
+    EXPECT_TRUE(untouched(0x3000, 0x1000));
+
+    const auto sums = frames(0x08);
+    ASSERT_EQ(sums.size(), 2u);
+    EXPECT_EQ(Get32(sums[0], 1), 0x1000u);
+    EXPECT_EQ(Get32(sums[0], 5), 4096u);
+    EXPECT_EQ(Get32(sums[1], 1), 0x2000u);
+    EXPECT_EQ(Get32(sums[1], 5), 1808u);
+    EXPECT_TRUE(instrument().errors().empty()) << ::testing::PrintToString(instrument().errors());
+}
+
+TEST_F(FlashRun, DataBeyondTheListedSectorsIsRefusedBeforeAnySectorIsErased) {
+    plugFourSectors();
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x0000});
+    EXPECT_FALSE(run(profile, Pattern(40000)));
+    EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("not enough sector size"),
+                                                 Fatal("Update file failed")}));
+    EXPECT_TRUE(instrument().busCycles().empty());
+    EXPECT_TRUE(notifier_.progress().empty());
+}
+
+TEST_F(FlashRun, DataExactlyFillingSectorsUsesNoSectorMore) {
+    plugFourSectors();
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    const Bytes data = Pattern(2 * 8192);
+    ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
+    EXPECT_EQ(notifier_.progress(),
+              (std::vector<ProgressPost>{Range(6), At(1), At(2), At(3), At(4), At(5), At(6)}));
+    EXPECT_EQ(flashBytes(0, data.size()), data);
+    EXPECT_TRUE(untouched(0x2000, 0x2000));
+}
+
+TEST_F(FlashRun, AFileOffsetPastTheEndOfTheFileStopsTheRun) {
+    plugFourSectors();
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    profile.fileOffset = 0x100;
+    EXPECT_FALSE(run(profile, Pattern(300)));
+    EXPECT_EQ(texts(),
+              (std::vector<std::string>{
+                  Fatal("The file offset in section - [File Offset] is lager than the file size"),
+                  Fatal("Update file failed")}));
+    EXPECT_TRUE(instrument().busCycles().empty());
+}
+
+TEST_F(FlashRun, AFileOffsetAtTheEndOfTheFileErasesTheFirstSectorAndSumsNothing) {
+    plugFourSectors();
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    profile.fileOffset = 0x100;
+    ASSERT_TRUE(run(profile, Pattern(512))) << ::testing::PrintToString(texts());
+    EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{Range(3), At(1), At(2), At(3)}));
+    EXPECT_EQ(erases(), std::vector<uint32_t>{0x0000});
+    EXPECT_EQ(frames(0x04).size(), 1u);
+    EXPECT_TRUE(frames(0x07).empty());
+    ASSERT_EQ(frames(0x08).size(), 1u);
+    EXPECT_EQ(Get32(frames(0x08)[0], 5), 0u);
+}
+
+TEST_F(FlashRun, TheFileOffsetSkipsWordsOfTheFile) {
+    plugFourSectors();
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    profile.fileOffset = 0x10;
+    const Bytes data = Pattern(10000);
+    ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
+    EXPECT_EQ(flashBytes(0, data.size() - 0x20), Bytes(data.begin() + 0x20, data.end()));
+}
+
+TEST_F(FlashRun, BlocksSplitASectorAndTheirAddressesAdvanceByTheirWords) {
+    plug(EvenSectors(4, 0x8000), 0x20000);
+    auto profile = Profile(EvenSectors(4, 0x8000), {0x18000});
+    // A full sector, then 4097 bytes: the odd last byte is neither sent nor summed.
+    const Bytes data = Pattern(65536 + 4097);
+    ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
+    const auto headers = frames(0x07);
+    ASSERT_EQ(headers.size(), 9u);
+    for (uint32_t k = 0; k < 8; ++k) {
+        EXPECT_EQ(Get32(headers[k], 1), k * 4096);
+        EXPECT_EQ(Get16(headers[k], 5), 4096);
+    }
+    EXPECT_EQ(Get32(headers[8], 1), 0x8000u);
+    EXPECT_EQ(Get16(headers[8], 5), 2048);
+    EXPECT_EQ(Get32(frames(0x08)[1], 5), 2048u);
+    EXPECT_EQ(flashBytes(0, 65536 + 4096), Bytes(data.begin(), data.end() - 1));
+    EXPECT_EQ(instrument().flash().words(0x8000 + 2048, 1).front(), 0xFFFF);
+}
+
+TEST_F(FlashRun, AFullBlockOf65536WordsCarriesZeroAsItsCount) {
+    plug(EvenSectors(3, 0x10000), 0x30000);
+    auto profile = Profile(EvenSectors(3, 0x10000), {0x20000});
+    profile.blockSize = 65536;
+    const Bytes data = Pattern(131072 + 100);
+    ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
+    const auto headers = frames(0x07);
+    ASSERT_EQ(headers.size(), 2u);
+    EXPECT_EQ(Get16(headers[0], 5), 0);
+    EXPECT_EQ(Get16(headers[1], 5), 50);
+    EXPECT_EQ(flashBytes(0, data.size()), data);
+}
+
+TEST_F(FlashRun, EraseCyclesAreRelativeToTheSectorAndTheLastGoesToTheSectorItself) {
+    plug(EvenSectors(4, 0x8000), 0x20000);
+    auto profile = Profile(EvenSectors(4, 0x8000), {0x0000});
+    ASSERT_TRUE(run(profile, Pattern(70000))) << ::testing::PrintToString(texts());
+    const auto cycles = instrument().busCycles();
+    ASSERT_EQ(cycles.size(), 6u);
+    EXPECT_EQ(cycles, (std::vector<sim::BusCycle>{{0x8555, 0xAA},
+                                                  {0x82AA, 0x55},
+                                                  {0x8555, 0x80},
+                                                  {0x8555, 0xAA},
+                                                  {0x82AA, 0x55},
+                                                  {0x8000, 0x30}}));
+}
+
+TEST_F(FlashRun, EraseCyclesGoAsListedWhenTheFirstSectorIsAt0x1400) {
+    plug({0x0000, 0x1400, 0x2400, 0x3400}, 0x4400);
+    auto profile = Profile({0x1400, 0x2400, 0x3400}, {0x3400});
+    const Bytes data = Pattern(8192 + 10);
+    ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
+    const auto cycles = instrument().busCycles();
+    ASSERT_EQ(cycles.size(), 12u);
+    EXPECT_EQ(cycles[6], (sim::BusCycle{0x555, 0xAA}));
+    EXPECT_EQ(cycles[7], (sim::BusCycle{0x2AA, 0x55}));
+    EXPECT_EQ(cycles[11], (sim::BusCycle{0x2400, 0x30}));
+    EXPECT_EQ(flashBytes(0x1400, data.size()), data);
+    EXPECT_TRUE(untouched(0x0000, 0x1400));
+}
+
+TEST_F(FlashRun, TemplateAndHandshakeFramesAreByteForByte) {
+    plugFourSectors();
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    profile.chipType = 0x1203;
+    ASSERT_TRUE(run(profile, Pattern(100)));
+    EXPECT_EQ(frames(0x01), (std::vector<Bytes>{{0x01, 0x0A, 0x4D, 0x03}}));
+    EXPECT_EQ(frames(0x04), (std::vector<Bytes>{{0x04, 0x06, 0x55, 0x05, 0xAA, 0x00, 0xAA, 0x02,
+                                                 0x55, 0x00, 0x55, 0x05, 0xA0, 0x00}}));
+    EXPECT_EQ(frames(0x02).front(), (Bytes{0x02, 0x55, 0x05, 0x00, 0x00, 0xAA, 0x00}));
+    EXPECT_EQ(frames(0x03).front(), (Bytes{0x03, 0x00, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(frames(0x08).front(), (Bytes{0x08, 0x00, 0x00, 0x00, 0x00, 50, 0, 0, 0, 0x00}));
+
+    notifier_.clear();
+    plugFourSectors();
+    profile.buffered = true;
+    ASSERT_TRUE(run(profile, Pattern(100)));
+    EXPECT_TRUE(frames(0x04).empty());
+    EXPECT_EQ(frames(0x05), (std::vector<Bytes>{{0x05, 0x04, 0x00, 0x03, 0xFF, 0x04, 0xFF, 0x55,
+                                                 0x05, 0xAA, 0x00, 0xAA, 0x02, 0x55, 0x00}}));
+    EXPECT_EQ(frames(0x06), (std::vector<Bytes>{{0x06, 0x02, 0x01, 0xFF, 0x00, 0x00, 0x29, 0x00}}));
+    const Bytes header = frames(0x07).front();
+    const Bytes data = Pattern(100);
+    EXPECT_EQ(
+        header,
+        (Bytes{0x07, 0, 0, 0, 0, 50, 0,
+               static_cast<uint8_t>(FlashCommandEngine::wordSum(data.data(), data.size())),
+               static_cast<uint8_t>(FlashCommandEngine::wordSum(data.data(), data.size()) >> 8), 0,
+               0, 0}));
+}
+
+TEST_F(FlashRun, ThreeFailedWritesEraseTheSectorFourTimesWithTheSameProgress) {
+    // The block is stored but its end answer is wrong: the write fails.
+    plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongEndAnswers = {1, 2, 3}; }));
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    const Bytes data = Pattern(5000);
+    ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
+    EXPECT_EQ(erases(), (std::vector<uint32_t>(4, 0x0000)));
+    EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{Range(3), At(1), At(2), At(1), At(2),
+                                                               At(1), At(2), At(1), At(2), At(3)}));
+    EXPECT_EQ(flashBytes(0, data.size()), data);
+}
+
+TEST_F(FlashRun, FiftyOneFailedWritesInARowEndTheRun) {
+    std::set<int> wrong;
+    for (int answer = 1; answer <= 51; ++answer) {
+        wrong.insert(answer);
+    }
+    plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongEndAnswers = wrong; }));
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    EXPECT_FALSE(run(profile, Pattern(5000)));
+    EXPECT_EQ(erases().size(), 51u);
+    EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("write the sector failed"),
+                                                 Fatal("Update file failed")}));
+}
+
+TEST_F(FlashRun, FiftyFailedWritesInARowAreSurvived) {
+    std::set<int> wrong;
+    for (int answer = 1; answer <= 50; ++answer) {
+        wrong.insert(answer);
+    }
+    plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongEndAnswers = wrong; }));
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    const Bytes data = Pattern(5000);
+    ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
+    EXPECT_EQ(erases().size(), 51u);
+    EXPECT_EQ(flashBytes(0, data.size()), data);
+}
+
+TEST_F(FlashRun, ARefusedBlockIsSentAgainAfterASecondToTheSameAddress) {
+    plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.badVerdicts = {2}; }));
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    profile.blockSize = 1024;
+    const Bytes data = Pattern(6000);
+    ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
+    const auto headers = frames(0x07);
+    ASSERT_EQ(headers.size(), 4u);
+    EXPECT_EQ(headers[1], headers[2]);
+    EXPECT_EQ(Get32(headers[3], 1), 2048u);
+    // Handshake, one erase's polls (700 + 20 + 20) and the second before the resend.
+    EXPECT_EQ(clock_.slept(), std::chrono::milliseconds(50 + 740 + 1000));
+    EXPECT_EQ(flashBytes(0, data.size()), data);
+}
+
+TEST_F(FlashRun, ABlockRefusedElevenTimesFailsTheWriteAndTheSectorStartsAgain) {
+    std::set<int> refusals;
+    for (int i = 1; i <= 11; ++i) {
+        refusals.insert(i);
+    }
+    plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.badVerdicts = refusals; }));
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    const Bytes data = Pattern(3000);
+    ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
+    EXPECT_EQ(frames(0x07).size(), 12u);
+    EXPECT_EQ(erases().size(), 2u);
+    EXPECT_EQ(flashBytes(0, data.size()), data);
+}
+
+TEST_F(FlashRun, AChecksumThatAgreesOnTheSixthRequestPasses) {
+    plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongSums = {1, 2, 3, 4, 5}; }));
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    ASSERT_TRUE(run(profile, Pattern(1000))) << ::testing::PrintToString(texts());
+    EXPECT_EQ(frames(0x08).size(), 6u);
+}
+
+TEST_F(FlashRun, SixDifferingChecksumsFailTheRun) {
+    plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongSums = {1, 2, 3, 4, 5, 6}; }));
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    EXPECT_FALSE(run(profile, Pattern(1000)));
+    EXPECT_EQ(frames(0x08).size(), 6u);
+    EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("the checksum isn't right"),
+                                                 Fatal("Update file failed")}));
+    // The last step of the last sector comes only with a verified run.
+    EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{Range(3), At(1), At(2)}));
+}
+
+TEST_F(FlashRun, TheWarningAnsweredNoEndsTheRunWithoutTouchingTheInstrument) {
+    plugFourSectors();
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    profile.model = "";
+    notifier_.queueAnswer(MessageAnswer::No);
+    EXPECT_FALSE(run(profile, Pattern(1000)));
+    const auto shown = notifier_.messages();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0], (Message{"Warning", "there is nothing in Flash Modle    ",
+                                 MessageButtons::Ok, MessageIcon::Information}));
+    EXPECT_EQ(shown[1], (Message{"Warning",
+                                 "some parameters in configure file maybe not correct  \n\nare "
+                                 "you want to continue?",
+                                 MessageButtons::YesNo, MessageIcon::Information}));
+    EXPECT_EQ(shown[2], (Message{"Error", "Update file failed  ", MessageButtons::Ok,
+                                 MessageIcon::Information}));
+    EXPECT_EQ(instrument().writes(), 0);
+}
+
+TEST_F(FlashRun, TheWarningAnsweredYesRunsWithTheProfileAsItIs) {
+    plugFourSectors();
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    profile.model = "";
+    notifier_.queueAnswer(MessageAnswer::Yes);
+    const Bytes data = Pattern(1000);
+    ASSERT_TRUE(run(profile, data));
+    EXPECT_EQ(texts().size(), 2u);
+    EXPECT_EQ(flashBytes(0, data.size()), data);
+}
+
+TEST_F(FlashRun, AnUnreadableProfileRunsOnTheDefaultsAfterItsMessageAndTheWarning) {
+    plugFourSectors();
+    engine_.setProfilePath(folder_.file("missing.ini"));
+    EXPECT_FALSE(runData(Pattern(100)));
+    EXPECT_EQ(texts(),
+              (std::vector<std::string>{
+                  "can't open the configure file R2.ini ", "there is nothing in Flash Modle    ",
+                  "some parameters in configure file maybe not correct  \n\nare you want to "
+                  "continue?",
+                  "Update file failed  "}));
+    EXPECT_EQ(notifier_.messages()[0].caption, kApplicationTitle);
+}
+
+TEST_F(FlashRun, WithoutAProfilePathTheProgramDirectorysR2IsRead) {
+    plugFourSectors();
+    engine_.setProfilePath("");
+    runData(Pattern(100));
+    EXPECT_EQ(engine_.profilePath(), ProgramDirectory() + "R2.ini");
+}
+
+TEST_F(FlashRun, TheDataFileMustBeNamedAndExist) {
+    plugFourSectors();
+    EXPECT_FALSE(engine_.run(""));
+    EXPECT_FALSE(engine_.run(folder_.file("absent.bin")));
+    EXPECT_EQ(texts(), (std::vector<std::string>{
+                           Fatal("select a data file first"), Fatal("Update file failed"),
+                           Fatal("the path of data file not exist"), Fatal("Update file failed")}));
+}
+
+TEST_F(FlashRun, AFatalProfileFaultIsShownThenTheRunsOwnMessages) {
+    plugFourSectors();
+    auto profile = Profile(EvenSectors(4, 0x1000), {});
+    EXPECT_FALSE(run(profile, Pattern(100)));
+    EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("there is nothing in Reserved Sector  "),
+                                                 Fatal("some fault errors in configure file"),
+                                                 Fatal("Update file failed")}));
+    EXPECT_EQ(instrument().writes(), 0);
+}
+
+TEST_F(FlashRun, AHandshakeAnsweredWronglyTwentyTimesIsStillAccepted) {
+    plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongHandshakes = 20; }));
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    EXPECT_TRUE(run(profile, Pattern(100))) << ::testing::PrintToString(texts());
+    EXPECT_EQ(frames(0x01).size(), 21u);
+
+    plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongHandshakes = 21; }));
+    notifier_.clear();
+    EXPECT_FALSE(run(profile, Pattern(100)));
+    EXPECT_EQ(frames(0x01).size(), 21u);
+    EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("handshake with usb device failed"),
+                                                 Fatal("Update file failed")}));
+}
+
+TEST_F(FlashRun, NoInstrumentMeansTheLinkDoesNotOpen) {
+    sim::SimulatorOptions options;
+    options.present = false;
+    usb_.emplace(clock_, options);
+    sim::BindToSimulator(engine_.link(), *usb_, clock_);
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    EXPECT_FALSE(run(profile, Pattern(100)));
+    EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("open usb device failed"),
+                                                 Fatal("Update file failed")}));
+}
+
+TEST_F(FlashRun, AnEraseThatNeverEndsIsStartedFiftyTimesMoreThenFailsTheRun) {
+    plug(EvenSectors(4, 0x1000), 0x4000, {}, {{0x1000, std::chrono::hours(1000)}});
+    auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
+    EXPECT_FALSE(run(profile, Pattern(10000)));
+    std::vector<uint32_t> expected(52, 0x1000);
+    expected.front() = 0x0000;
+    EXPECT_EQ(erases(), expected);
+    // The instrument ignores an erase of a sector that is still erasing.
+    EXPECT_EQ(instrument().flash().erasesStarted(), 2);
+    EXPECT_EQ(notifier_.progress(),
+              (std::vector<ProgressPost>{Range(6), At(1), At(2), At(3), At(4)}));
+    EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("erase the sector failed"),
+                                                 Fatal("Update file failed")}));
+}
+
+}  // namespace
+}  // namespace harmoload
