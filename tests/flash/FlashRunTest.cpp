@@ -505,5 +505,193 @@ TEST_F(FlashRun, AnEraseThatNeverEndsIsStartedFiftyTimesMoreThenFailsTheRun) {
                                                  Fatal("Update file failed")}));
 }
 
+TEST_F(FlashRun, TheSampleProfileDrivesTheSimulatedInstrumentsDefaultFlash) {
+    usb_.emplace(clock_);
+    sim::BindToSimulator(engine_.link(), *usb_, clock_);
+    engine_.setProfilePath(std::string(HARMOLOAD_EXAMPLES_DIR) + "/R2.ini");
+    const Bytes data = Pattern(200000);
+    ASSERT_TRUE(runData(data)) << ::testing::PrintToString(texts());
+    EXPECT_TRUE(texts().empty());
+    EXPECT_EQ(engine_.sectorsInUse(), 4u);
+    EXPECT_EQ(flashBytes(0, data.size()), data);
+    // The settings sector at the top is reserved.
+    EXPECT_TRUE(untouched(0x1F8000, 0x8000));
+    EXPECT_TRUE(instrument().errors().empty()) << ::testing::PrintToString(instrument().errors());
+}
+
+// Faults in the profile that its checks let through are stopped before the instrument is
+// touched, with a message that says what is wrong.
+struct ProfileFaultCase {
+    const char* name;
+    std::string model;
+    std::vector<uint32_t> sectors;
+    std::string extra;
+    std::vector<std::string> messages;  // after the warning and its question, when asked
+};
+
+void PrintTo(const ProfileFaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class FlashRunProfileFault : public FlashRun,
+                             public ::testing::WithParamInterface<ProfileFaultCase> {};
+
+TEST_P(FlashRunProfileFault, StopsTheRunBeforeTheInstrumentIsTouched) {
+    const ProfileFaultCase& c = GetParam();
+    plugFourSectors();
+    auto profile = Profile(c.sectors, {0x3000});
+    profile.model = c.model;
+    profile.extra = c.extra;
+    notifier_.setDefaultAnswer(MessageAnswer::Yes);
+    EXPECT_FALSE(run(profile, Pattern(100)));
+    auto shown = texts();
+    if (c.model.empty()) {
+        ASSERT_GE(shown.size(), 2u);
+        shown.erase(shown.begin(), shown.begin() + 2);
+    }
+    std::vector<std::string> expected;
+    for (const std::string& text : c.messages) {
+        expected.push_back(Fatal(text));
+    }
+    expected.push_back(Fatal("Update file failed"));
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(instrument().writes(), 0);
+    EXPECT_TRUE(notifier_.progress().empty());
+}
+
+const std::vector<uint32_t> kFour = EvenSectors(4, 0x1000);
+
+INSTANTIATE_TEST_SUITE_P(
+    Mended, FlashRunProfileFault,
+    ::testing::Values(
+        ProfileFaultCase{"AcceptedWarningWithAShortEraseList",
+                         "",
+                         kFour,
+                         "[sector erase cycle]\r\nerasecycles = 8\r\n",
+                         {"the sector erase cycles are more than its addr or data entries",
+                          "some fault errors in configure file"}},
+        ProfileFaultCase{"AcceptedWarningWithANegativeProgramCount",
+                         "",
+                         kFour,
+                         "[program cycle]\r\nprogramcycles = -1\r\n",
+                         {"the program cycles are more than its addr or data entries",
+                          "some fault errors in configure file"}},
+        ProfileFaultCase{
+            "AcceptedWarningWithBlockSizeZero",
+            "",
+            kFour,
+            "[block size]\r\nsize = 0\r\n",
+            {"the size of block is out of range", "some fault errors in configure file"}},
+        ProfileFaultCase{
+            "AcceptedWarningWithoutSectors",
+            "",
+            {},
+            "",
+            {"the sector address list is empty", "some fault errors in configure file"}},
+        ProfileFaultCase{"ASingleSector", "NOR", {0x0000}, "", {"not enough sector size"}},
+        ProfileFaultCase{"ANegativeFileOffset",
+                         "NOR",
+                         kFour,
+                         "[file offset]\r\nfileoffset = -1\r\n",
+                         {"The file offset in section - [File Offset] must not be negative",
+                          "some fault errors in configure file"}},
+        ProfileFaultCase{"DescendingSectors",
+                         "NOR",
+                         {0x0000, 0x2000, 0x1000, 0x3000},
+                         "",
+                         {"the sector address list must ascend: entry 3 (0x1000) is not above the "
+                          "one before it",
+                          "some fault errors in configure file"}},
+        ProfileFaultCase{"ARepeatedSector",
+                         "NOR",
+                         {0x0000, 0x1000, 0x1000, 0x3000},
+                         "",
+                         {"the sector address list must ascend: entry 3 (0x1000) is not above the "
+                          "one before it",
+                          "some fault errors in configure file"}}),
+    [](const ::testing::TestParamInfo<ProfileFaultCase>& info) { return info.param.name; });
+
+// Under any single fault of the instrument the run either succeeds with the data in the flash
+// and the reserved sector untouched, or fails and says so: one of its own failure messages,
+// then "Update file failed". It never reports success over bad data.
+enum class FaultKind {
+    Unplug,
+    IoReadError,
+    TimedOutRead,
+    WriteError,
+    BadEcho,
+    RefusedBlock,
+    WrongEndAnswer,
+    WrongSum
+};
+
+class FlashRunUnderFault : public FlashRun,
+                           public ::testing::WithParamInterface<std::tuple<FaultKind, int>> {};
+
+TEST_P(FlashRunUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
+    const auto [kind, ordinal] = GetParam();
+    sim::InstrumentFaults faults;
+    switch (kind) {
+        case FaultKind::Unplug:
+            faults.unplugAtTransfer = ordinal;
+            break;
+        case FaultKind::IoReadError:
+            faults.readErrors = {{ordinal, -5}};
+            break;
+        case FaultKind::TimedOutRead:
+            faults.readErrors = {{ordinal, -116}};
+            break;
+        case FaultKind::WriteError:
+            faults.writeErrors = {{ordinal, -5}};
+            break;
+        case FaultKind::BadEcho:
+            faults.badEchoes = {ordinal};
+            break;
+        case FaultKind::RefusedBlock:
+            faults.badVerdicts = {ordinal};
+            break;
+        case FaultKind::WrongEndAnswer:
+            faults.wrongEndAnswers = {ordinal};
+            break;
+        case FaultKind::WrongSum:
+            faults.wrongSums = {ordinal};
+            break;
+    }
+    plugFourSectors(faults);
+    auto profile = Profile(kFour, {0x3000});
+    profile.blockSize = 2048;
+    const Bytes data = Pattern(9000);
+    const bool ok = run(profile, data);
+    if (ok) {
+        EXPECT_EQ(flashBytes(0, data.size()), data);
+        EXPECT_EQ(notifier_.progress().back(), At(6));
+    } else {
+        const auto shown = texts();
+        ASSERT_GE(shown.size(), 2u);
+        EXPECT_EQ(shown.back(), Fatal("Update file failed"));
+        const std::vector<std::string> runMessages = {
+            Fatal("open usb device failed"), Fatal("handshake with usb device failed"),
+            Fatal("erase the sector failed"), Fatal("write the sector failed"),
+            Fatal("the checksum isn't right")};
+        EXPECT_NE(std::find(runMessages.begin(), runMessages.end(), shown[shown.size() - 2]),
+                  runMessages.end())
+            << ::testing::PrintToString(shown);
+    }
+    EXPECT_TRUE(untouched(0x3000, 0x1000));
+}
+
+// The run takes about 65 transfers: every one of them is hit once; the answer faults hit each
+// of the first answers of their kind.
+INSTANTIATE_TEST_SUITE_P(
+    EveryTransfer, FlashRunUnderFault,
+    ::testing::Combine(::testing::Values(FaultKind::Unplug, FaultKind::IoReadError,
+                                         FaultKind::TimedOutRead, FaultKind::WriteError),
+                       ::testing::Range(1, 75)));
+INSTANTIATE_TEST_SUITE_P(
+    EveryAnswer, FlashRunUnderFault,
+    ::testing::Combine(::testing::Values(FaultKind::BadEcho, FaultKind::RefusedBlock,
+                                         FaultKind::WrongEndAnswer, FaultKind::WrongSum),
+                       ::testing::Range(1, 8)));
+
 }  // namespace
 }  // namespace harmoload
