@@ -10,8 +10,7 @@
 namespace harmoload {
 namespace {
 
-// Text-mode reading stops at this byte, as the C library's text mode does on the instrument
-// maker's system.
+// A byte 0x1A ends the text, as it ends a file read in text mode by the Windows C library.
 constexpr char kEndOfText = 0x1A;
 
 bool IsBlank(char c) {
