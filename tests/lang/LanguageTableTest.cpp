@@ -9,6 +9,10 @@
 #include "profile/PathText.h"
 #include "tests/support/TempFolder.h"
 
+#ifndef _WIN32
+#include "tests/support/EnvironmentScope.h"
+#endif
+
 namespace harmoload {
 namespace {
 
@@ -57,6 +61,28 @@ TEST(LanguageTable, LocaleNamesGiveTheirLanguageIds) {
     EXPECT_EQ(LangIdForLocaleName(""), 0x0409);
     EXPECT_EQ(LangIdForLocaleName(nullptr), 0x0409);
 }
+
+#ifndef _WIN32
+TEST(LanguageTable, TheLocaleChoosesChineseOnlyForZhCn) {
+    {
+        EnvironmentScope locale{{"LC_ALL", nullptr}, {"LC_MESSAGES", "zh_CN.UTF-8"}, {"LANG", "C"}};
+        EXPECT_TRUE(IsChineseSystemLanguage());
+    }
+    {
+        EnvironmentScope locale{{"LC_ALL", "C"}, {"LC_MESSAGES", "zh_CN.UTF-8"}, {"LANG", nullptr}};
+        EXPECT_FALSE(IsChineseSystemLanguage());  // LC_ALL wins
+    }
+    {
+        EnvironmentScope locale{{"LC_ALL", nullptr}, {"LC_MESSAGES", ""}, {"LANG", "zh_CN"}};
+        EXPECT_TRUE(IsChineseSystemLanguage());
+    }
+    {
+        EnvironmentScope locale{
+            {"LC_ALL", nullptr}, {"LC_MESSAGES", nullptr}, {"LANG", "zh_TW.UTF-8"}};
+        EXPECT_FALSE(IsChineseSystemLanguage());
+    }
+}
+#endif
 
 TEST(LanguageTable, BackslashNBreaksTheLineAndOtherBackslashesStay) {
     EXPECT_EQ(ExpandLineBreaks("one\\ntwo"), "one\ntwo");
