@@ -1,6 +1,7 @@
 #include "cli/ProgressDisplay.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ostream>
 
@@ -83,7 +84,8 @@ void ProgressDisplay::show() {
     bar.resize(kBarWidth, '-');
     char left[32] = "--:--";
     if (rate > 0.0) {
-        const auto remaining = static_cast<long>((static_cast<double>(dataBytes_) - done) / rate);
+        const auto remaining =
+            static_cast<long>(std::ceil((static_cast<double>(dataBytes_) - done) / rate));
         std::snprintf(left, sizeof left, "%02ld:%02ld", remaining / 60, remaining % 60);
     }
     out_ << '\r' << label_ << " [" << bar << "] " << percent << "%  " << Bytes(done) << " / "
