@@ -81,7 +81,8 @@ inline std::string WriteTestLanguageTable(const TempFolder& folder) {
           "IDS_ERR_CNFG_FILE1_CHECKSUM", "IDS_ERR_CNFG_FILE2_CHECKSUM",
           "IDS_ERR_CNFG_FILE3_CHECKSUM", "IDS_ERR_DATA_FILE1_CHECKSUM",
           "IDS_ERR_DATA_FILE2_CHECKSUM", "IDS_ERR_DATA_FILE3_CHECKSUM", "IDS_ERR_DEV_NOT_CONNECT",
-          "IDS_ERR_DEV_NOT_CONNECT2", "IDS_ERR_NOT_OPEN_FILE", "IDS_COMMENT_5"}) {
+          "IDS_ERR_DEV_NOT_CONNECT2", "IDS_ERR_NOT_OPEN_FILE", "IDS_COMMENT_5",
+          "IDS_UPDATE_SUCCESSFUL", "IDS_UPDATE_FAILED"}) {
         text += std::string(key) + "=<" + key + ">\n";
     }
     text +=

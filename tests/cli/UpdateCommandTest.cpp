@@ -1,0 +1,138 @@
+// harmoload-cli update end to end against the built-in simulated instrument, and the progress
+// display it draws.
+
+#include "cli/UpdateCommand.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
+#include "cli/Commands.h"
+#include "cli/ProbeCommand.h"
+#include "cli/ProgressDisplay.h"
+#include "package/TempFolder.h"
+#include "platform/Notifier.h"
+#include "platform/testing/VirtualClock.h"
+
+namespace harmoload {
+namespace {
+
+using testing::TempFolder;
+
+class UpdateCommandTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        table.setFile(testing::WriteTestLanguageTable(folder));
+        // Packets under 1 KiB are not waited for: the run takes only the handshake's 50 ms.
+        const std::string config = folder.writeText(
+            "R1.ini", "[Chip Info]\nChip Size=1M\n[Transmission Info]\nData Length=512\n");
+        const std::string data = folder.write("sound.bin", std::vector<uint8_t>(700, 0x5A));
+        PackOptions pack{package, "HM-61", "V2.10", {}, {"R1:" + config + ":" + data}};
+        ASSERT_EQ(RunPack(pack, err), kExitSuccess) << err.str();
+    }
+
+    std::vector<nlohmann::json> events() const {
+        std::vector<nlohmann::json> parsed;
+        std::istringstream lines(out.str());
+        for (std::string line; std::getline(lines, line);) {
+            parsed.push_back(nlohmann::json::parse(line));
+        }
+        return parsed;
+    }
+
+    int update(bool json) {
+        UpdateOptions options;
+        options.packagePath = package;
+        options.json = json;
+        options.simulate = true;
+        return RunUpdateCommand(options, table, in, out, err);
+    }
+
+    TempFolder folder;
+    IniFile table;
+    std::string package = folder.path("update.DAT");
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+TEST_F(UpdateCommandTest, WritesThePackageIntoTheSimulatedInstrument) {
+    ASSERT_EQ(update(true), kExitSuccess) << err.str();
+    const auto all = events();
+    ASSERT_GE(all.size(), 4u);
+    EXPECT_EQ(all[0],
+              (nlohmann::json{
+                  {"event", "progress"}, {"kind", "transfer"}, {"wParam", 2}, {"lParam", 1}}));
+    EXPECT_EQ(all[1]["lParam"], 2);
+    EXPECT_EQ(all[2], (nlohmann::json{{"event", "pair"},
+                                      {"index", 1},
+                                      {"engineCode", "R1"},
+                                      {"engine", "transfer"},
+                                      {"ok", true}}));
+    EXPECT_EQ(all[3]["caption"], "Success");
+    EXPECT_EQ(all[3]["text"], "<IDS_UPDATE_SUCCESSFUL>");
+    EXPECT_EQ(all.back(), (nlohmann::json{{"event", "result"}, {"ok", true}}));
+}
+
+TEST_F(UpdateCommandTest, AFailedPairFailsTheCommandWithTheMessages) {
+    setenv("HARMOLOAD_SIM", "bad-end=1", 1);
+    const int exit = update(false);
+    unsetenv("HARMOLOAD_SIM");
+    EXPECT_EQ(exit, kExitFailed);
+    EXPECT_NE(err.str().find("The back message of writing end is not 0xd4: Packet 1"),
+              std::string::npos);
+    EXPECT_NE(err.str().find("Error: <IDS_UPDATE_FAILED>"), std::string::npos) << err.str();
+    EXPECT_NE(out.str().find("Pair 1 (R1, transfer): failed"), std::string::npos) << out.str();
+}
+
+TEST_F(UpdateCommandTest, NoInstrumentExitsWithItsOwnCode) {
+    setenv("HARMOLOAD_SIM", "absent", 1);
+    const int exit = update(true);
+    unsetenv("HARMOLOAD_SIM");
+    EXPECT_EQ(exit, kExitNoInstrument);
+    EXPECT_EQ(events().back(), (nlohmann::json{{"event", "result"}, {"ok", false}}));
+}
+
+TEST_F(UpdateCommandTest, ADamagedPackageIsReportedBeforeTheInstrumentIsAsked) {
+    std::vector<uint8_t> bytes = TempFolder::read(package);
+    bytes[40] ^= 0xFF;  // inside the header, not fixed in its sum
+    folder.write("update.DAT", bytes);
+    EXPECT_EQ(update(false), kExitFailed);
+    EXPECT_NE(err.str().find("Error: <IDS_ERR_FILE_HDR_CHECKSUM>"), std::string::npos) << err.str();
+}
+
+TEST(ProgressDisplay, PlainOutputPrintsALineAtEveryTenth) {
+    std::ostringstream out;
+    VirtualClock clock;
+    ProgressDisplay display(out, clock, false);
+    display.startPair("Pair 1", 1000);
+    for (int done = 1; done <= 20; ++done) {
+        // The range travels in the low 16 bits: 0x10014 is 20.
+        display.post(WM_TRANSFER_PROGRESS, 0x10014, done);
+    }
+    std::vector<std::string> lines;
+    std::istringstream text(out.str());
+    for (std::string line; std::getline(text, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 11u);  // 5%, then every tenth from 10% to 100%
+    EXPECT_EQ(lines.front(), "Pair 1: 5% (50 B of 1000 B)");
+    EXPECT_EQ(lines.back(), "Pair 1: 100% (1000 B of 1000 B)");
+}
+
+TEST(ProgressDisplay, FlashMessagesSetTheRangeThenThePosition) {
+    std::ostringstream out;
+    VirtualClock clock;
+    ProgressDisplay display(out, clock, true);
+    display.startPair("Pair 2", 4096);
+    display.post(WM_FLASH_PROGRESS, 0, 0x10004);  // range 4, from the low 16 bits
+    clock.sleep(std::chrono::milliseconds(1000));
+    display.post(WM_FLASH_PROGRESS, 1, 1);
+    const std::string bar = out.str();
+    EXPECT_NE(bar.find("25%"), std::string::npos) << bar;
+    EXPECT_NE(bar.find("1.0 KiB / 4.0 KiB  1.0 KiB/s  00:03 left"), std::string::npos) << bar;
+}
+
+}  // namespace
+}  // namespace harmoload
