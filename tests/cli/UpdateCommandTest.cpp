@@ -14,6 +14,7 @@
 #include "package/TempFolder.h"
 #include "platform/Notifier.h"
 #include "platform/testing/VirtualClock.h"
+#include "tests/support/EnvironmentScope.h"
 
 namespace harmoload {
 namespace {
@@ -76,9 +77,8 @@ TEST_F(UpdateCommandTest, WritesThePackageIntoTheSimulatedInstrument) {
 }
 
 TEST_F(UpdateCommandTest, AFailedPairFailsTheCommandWithTheMessages) {
-    setenv("HARMOLOAD_SIM", "bad-end=1", 1);
+    EnvironmentScope simulator{{"HARMOLOAD_SIM", "bad-end=1"}};
     const int exit = update(false);
-    unsetenv("HARMOLOAD_SIM");
     EXPECT_EQ(exit, kExitFailed);
     EXPECT_NE(err.str().find("The back message of writing end is not 0xd4: Packet 1"),
               std::string::npos);
@@ -87,9 +87,8 @@ TEST_F(UpdateCommandTest, AFailedPairFailsTheCommandWithTheMessages) {
 }
 
 TEST_F(UpdateCommandTest, NoInstrumentExitsWithItsOwnCode) {
-    setenv("HARMOLOAD_SIM", "absent", 1);
+    EnvironmentScope simulator{{"HARMOLOAD_SIM", "absent"}};
     const int exit = update(true);
-    unsetenv("HARMOLOAD_SIM");
     EXPECT_EQ(exit, kExitNoInstrument);
     EXPECT_EQ(events().back(), (nlohmann::json{{"event", "result"}, {"ok", false}}));
 }

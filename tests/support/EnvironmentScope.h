@@ -1,5 +1,5 @@
 #pragma once
-// Sets environment variables for one test and restores them afterwards (POSIX).
+// Sets environment variables for one test and restores them afterwards.
 
 #include <cstdlib>
 #include <optional>
@@ -29,11 +29,15 @@ class EnvironmentScope {
 
   private:
     static void Set(const char* name, const char* value) {
+#ifdef _WIN32
+        _putenv_s(name, value != nullptr ? value : "");  // an empty value removes the variable
+#else
         if (value != nullptr) {
             setenv(name, value, 1);
         } else {
             unsetenv(name);
         }
+#endif
     }
 
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
