@@ -3,9 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <fstream>
 #include <istream>
-#include <memory>
 #include <optional>
 #include <ostream>
 #include <random>
@@ -13,6 +11,7 @@
 #include "app/UpdateRun.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
+#include "cli/LinkSetup.h"
 #include "cli/ProbeCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "flash/FlashCommandEngine.h"
@@ -20,10 +19,8 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Terminal.h"
-#include "sim/SimulatedUsb.h"
 #include "transfer/PacketTransferEngine.h"
 #include "usb/PresenceCheck.h"
-#include "usb/TransferTrace.h"
 
 namespace harmoload {
 namespace {
@@ -125,37 +122,14 @@ int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable,
 
     PacketTransferEngine transfer(notifier, clock);
     FlashCommandEngine flash(notifier, clock);
-    std::ofstream traceFile;
-    std::optional<TraceWriter> trace;
-    if (!options.tracePath.empty()) {
-        traceFile.open(std::filesystem::path(
-            std::u8string(options.tracePath.begin(), options.tracePath.end())));
-        if (!traceFile) {
-            err << "Cannot write the trace file " << FullPath(options.tracePath) << '\n';
-            return result(false, kExitFailed);
-        }
-        trace.emplace(traceFile, clock.now());
-    }
-    std::unique_ptr<sim::SimulatedUsb> simulator;
-    if (options.simulate) {
-        std::string problem;
-        const std::optional<sim::SimulatorOptions> simulated =
-            sim::SimulatorOptionsFromEnvironment(&problem);
-        if (!simulated) {
-            err << sim::kSimulatorEnvironmentVariable << ": cannot read \"" << problem << "\"\n";
-            return kExitUsage;
-        }
-        simulator = std::make_unique<sim::SimulatedUsb>(clock, *simulated);
+    LinkSetup links;
+    if (const std::optional<int> failed =
+            links.prepare(options.tracePath, options.simulate, clock, err)) {
+        return result(false, *failed);
     }
     for (UsbLink* link : {&transfer.link(), &flash.link()}) {
         // The libusb back end's line about a failed write must not break the JSON lines.
-        link->setConsole(options.json ? err : out);
-        if (trace) {
-            link->setTrace(&*trace);
-        }
-        if (simulator) {
-            sim::BindToSimulator(*link, *simulator, clock);
-        }
+        links.attach(*link, clock, options.json ? err : out);
     }
 
     if (!CheckDevicePresent(transfer.link())) {
