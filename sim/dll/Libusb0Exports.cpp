@@ -4,6 +4,7 @@
 // instrument is described by HARMOLOAD_SIM (see sim/SimulatorOptions.h), read at the first
 // usb_init; a description it cannot read leaves the bus empty and says why on stderr.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "sim/SimulatedUsb.h"
@@ -207,4 +209,26 @@ EXPORT char* HARMOLOAD_LIBUSB0_CALL usb_strerror(void) {
 EXPORT int HARMOLOAD_LIBUSB0_CALL harmoload_sim_configure(const char* description) {
     std::lock_guard lock(Lock());
     return Configure(description) ? 0 : -1;
+}
+
+// Test hook: copies length bytes of the instrument's target memory, from address on, into
+// bytes (bytes never written read as the instrument's blank value). Returns 0.
+EXPORT int HARMOLOAD_LIBUSB0_CALL harmoload_sim_read_target(uint32_t address, uint8_t* bytes,
+                                                            uint32_t length) {
+    std::lock_guard lock(Lock());
+    Library();
+    const std::vector<uint8_t> memory = State().usb->instrument().target().read(address, length);
+    std::memcpy(bytes, memory.data(), memory.size());
+    return 0;
+}
+
+// Test hook: the flag bytes of the result frames the instrument received, oldest first; copies
+// at most capacity of them and returns how many there are.
+EXPORT int HARMOLOAD_LIBUSB0_CALL harmoload_sim_result_flags(uint8_t* flags, int capacity) {
+    std::lock_guard lock(Lock());
+    Library();
+    const std::vector<uint8_t>& received = State().usb->instrument().resultFlags();
+    const size_t copied = std::min(received.size(), static_cast<size_t>(std::max(capacity, 0)));
+    std::memcpy(flags, received.data(), copied);
+    return static_cast<int>(received.size());
 }
