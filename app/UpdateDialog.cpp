@@ -1,5 +1,6 @@
 #include "app/UpdateDialog.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 
 #include "app/AboutDialog.h"
@@ -14,6 +15,7 @@
 #include "ui/DroppedFiles.h"
 #include "ui/MessageTable.h"
 #include "ui/WideText.h"
+#include "usb/PresenceCheck.h"
 
 namespace harmoload {
 namespace {
@@ -23,6 +25,12 @@ constexpr COLORREF kTransparentWhite = RGB(255, 255, 255);
 
 // Posted at the end of start-up: open the items of the command line once the dialog shows.
 constexpr UINT WM_OPEN_STARTUP_ITEMS = WM_APP + 1;
+
+// Posted by the update worker as it ends, after it has restored the Update button.
+constexpr UINT WM_UPDATE_RUN_ENDED = WM_APP + 2;
+
+// The progress bar takes a 16-bit range.
+constexpr uint32_t kProgressRangeMask = 0xFFFF;
 
 constexpr const char* kTemporaryFiles[] = {"TEMP.INI", "TEMP.BIN"};
 
@@ -39,6 +47,26 @@ struct UpdateDialogMessages {
         ui::OnDropFiles<&UpdateDialog::onDropFiles>(),
         ui::OnMessage<&UpdateDialog::onOpenStartupItems>(WM_OPEN_STARTUP_ITEMS),
         ui::OnClose<&UpdateDialog::onClose>(),
+        ui::OnSetCursor<&UpdateDialog::onSetCursor>(),
+        ui::OnMessage<&UpdateDialog::onUpdateRunEnded>(WM_UPDATE_RUN_ENDED),
+        // Whatever changed on the bus, the system's own handling follows.
+        {WM_DEVICECHANGE, 0,
+         [](UpdateDialog& dialog, WPARAM, LPARAM, LRESULT&) {
+             dialog.onDeviceChange();
+             return false;
+         }},
+        {WM_TRANSFER_PROGRESS, 0,
+         [](UpdateDialog& dialog, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+             dialog.onTransferProgress(wParam, lParam);
+             result = 0;
+             return true;
+         }},
+        {WM_FLASH_PROGRESS, 0,
+         [](UpdateDialog& dialog, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+             dialog.onFlashProgress(wParam, lParam);
+             result = 0;
+             return true;
+         }},
     };
 };
 
@@ -55,16 +83,116 @@ UpdateDialog::UpdateDialog(UpdateDialogOptions options)
     : ui::Dialog(IDD_HARMOLOAD_DIALOG), options_(std::move(options)) {}
 
 UpdateDialog::~UpdateDialog() {
+    // Close is refused while a run writes, so this waits only when the dialog ended some other
+    // way: stopping the run mid-write could leave the instrument unusable.
+    waitForWorker();
     if (current_ == this) {
         current_ = nullptr;
     }
 }
 
 bool UpdateDialog::instrumentAnswers() {
-    return false;
+    return CheckDevicePresent(transferEngine_.link());
 }
 
-void UpdateDialog::startUpdateRun() {}
+void UpdateDialog::startUpdateRun() {
+    // A worker that has cleared the flag may not quite have ended yet.
+    waitForWorker();
+
+    busy_ = true;
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    SetCapture(hwnd());
+    showRunControls(true);
+
+    runSetup_ = UpdateRunSetup{};
+    runSetup_.packagePath = ui::Utf8(packagePath_);
+    runSetup_.package = package_.record;
+    runSetup_.workFolder = options_.programDirectory;
+    runSetup_.transfer = &transferEngine_;
+    runSetup_.flash = &flashEngine_;
+    runSetup_.notifier = &notifier_;
+    runSetup_.languageTable = &languageTable_;
+
+    worker_ = CreateThread(nullptr, 0, &UpdateDialog::UpdateWorker, this, 0, &workerThreadId_);
+    if (worker_ == nullptr) {
+        // Nothing was written: back to where the user pressed Update.
+        showRunControls(false);
+        busy_ = false;
+        onUpdateRunEnded();
+    }
+}
+
+DWORD WINAPI UpdateDialog::UpdateWorker(void* dialog) {
+    static_cast<UpdateDialog*>(dialog)->runUpdateOnWorker();
+    return 0;
+}
+
+void UpdateDialog::runUpdateOnWorker() {
+    const HWND window = hwnd();
+    // The result message is shown inside the run, so the progress bar stays until it is closed.
+    RunUpdate(runSetup_);
+    SendDlgItemMessageW(window, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+    showRunControls(false);
+    busy_ = false;
+    // The capture and the wait cursor belong to the interface thread.
+    PostMessageW(window, WM_UPDATE_RUN_ENDED, 0, 0);
+}
+
+void UpdateDialog::showRunControls(bool running) {
+    ShowWindow(GetDlgItem(hwnd(), IDC_BTN_UPDATE), running ? SW_HIDE : SW_SHOW);
+    ShowWindow(GetDlgItem(hwnd(), IDC_PROGRESS), running ? SW_SHOW : SW_HIDE);
+}
+
+void UpdateDialog::onUpdateRunEnded() {
+    // A run started since this one ended keeps its capture and cursor.
+    if (busy_) {
+        return;
+    }
+    waitForWorker();
+    if (GetCapture() == hwnd()) {
+        ReleaseCapture();
+    }
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+
+bool UpdateDialog::onSetCursor() {
+    if (!busy_) {
+        return false;
+    }
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    return true;
+}
+
+void UpdateDialog::waitForWorker() {
+    if (worker_ == nullptr) {
+        return;
+    }
+    WaitForSingleObject(worker_, INFINITE);
+    CloseHandle(worker_);
+    worker_ = nullptr;
+}
+
+void UpdateDialog::onDeviceChange() {
+    // While a run is under way the link is the run's.
+    if (!busy_) {
+        devicePresent_ = presenceCheck();
+    }
+}
+
+void UpdateDialog::onTransferProgress(WPARAM total, LPARAM done) {
+    SendDlgItemMessageW(hwnd(), IDC_PROGRESS, PBM_SETRANGE, 0,
+                        MAKELPARAM(0, static_cast<uint32_t>(total) & kProgressRangeMask));
+    SendDlgItemMessageW(hwnd(), IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(done), 0);
+}
+
+void UpdateDialog::onFlashProgress(WPARAM step, LPARAM value) {
+    if (step == 0) {
+        SendDlgItemMessageW(hwnd(), IDC_PROGRESS, PBM_SETRANGE, 0,
+                            MAKELPARAM(0, static_cast<uint32_t>(value) & kProgressRangeMask));
+    } else {
+        SendDlgItemMessageW(hwnd(), IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+    }
+}
 
 void UpdateDialog::exchangeData(const ui::DataExchange& exchange) {
     exchange.text(IDC_EDIT_PATH, packagePath_);
@@ -172,6 +300,9 @@ bool UpdateDialog::onPaint() {
 }
 
 void UpdateDialog::onBrowse() {
+    if (busy_) {
+        return;
+    }
     // Room for long paths; the dialog never hands back a cut name.
     std::wstring file(32768, L'\0');
     OPENFILENAMEW dialog{};
@@ -229,6 +360,10 @@ void UpdateDialog::onClose() {
 }
 
 void UpdateDialog::openPackage(const std::string& path) {
+    // The run reads the package and owns the link until it ends.
+    if (busy_) {
+        return;
+    }
     PackageVerifier verifier(languageTable_, notifier_);
     if (!verifier.openAndRead(path, package_)) {
         return;

@@ -10,13 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "app/UpdateRun.h"
 #include "controls/CMyGroupbox.h"
 #include "controls/DragValueEdit.h"
 #include "controls/ImageButton.h"
+#include "flash/FlashCommandEngine.h"
 #include "lang/IniFile.h"
 #include "lang/LanguageTable.h"
 #include "package/PackageRecord.h"
+#include "platform/Clock.h"
 #include "platform/win32/WindowNotifier.h"
+#include "transfer/PacketTransferEngine.h"
 #include "ui/Dialog.h"
 
 namespace harmoload {
@@ -37,6 +41,7 @@ UpdateDialogOptions SystemUpdateDialogOptions();
 class UpdateDialog : public ui::Dialog {
   public:
     explicit UpdateDialog(UpdateDialogOptions options);
+    // Waits for an update run that is still writing: the engines it uses live here.
     ~UpdateDialog() override;
 
     // Browse, drop and command line all open a package through here.
@@ -47,15 +52,18 @@ class UpdateDialog : public ui::Dialog {
 
     const std::string& programDirectory() const { return options_.programDirectory; }
 
+    // True from the Update action until the worker has restored the Update button.
+    bool updateRunning() const { return busy_; }
+
     // The dialog that is running, for the update worker; set during start-up.
     static UpdateDialog* Current() { return current_; }
 
   protected:
-    // The instrument side. The transport is not wired in yet: no instrument answers and no
-    // update run starts.
+    // The instrument side, which tests may stand in for.
     // Whether an instrument answers: the packet-transfer link opened and closed at once.
     virtual bool instrumentAnswers();
-    // Starts the update run; called once Update finds an instrument and a package file.
+    // Starts the update run on a worker thread; called once Update finds an instrument and a
+    // package file and no run is under way.
     virtual void startUpdateRun();
 
     void exchangeData(const ui::DataExchange& exchange) override;
@@ -74,6 +82,17 @@ class UpdateDialog : public ui::Dialog {
     void onDropFiles(HDROP drop);
     void onOpenStartupItems();
     void onClose();
+    void onDeviceChange();
+    void onTransferProgress(WPARAM total, LPARAM done);
+    void onFlashProgress(WPARAM step, LPARAM value);
+    bool onSetCursor();
+    void onUpdateRunEnded();
+
+    // The worker: the update run, then the Update button back in place of the progress bar.
+    static DWORD WINAPI UpdateWorker(void* dialog);
+    void runUpdateOnWorker();
+    void showRunControls(bool running);
+    void waitForWorker();
 
     // Asks the instrument side, then shows the Update image and the instruction line that
     // follow; returns device present.
@@ -100,9 +119,20 @@ class UpdateDialog : public ui::Dialog {
     IniFile languageTable_;
     std::wstring instructionText_;
     int devicePresent_ = 0;
-    // Set while an update runs; the worker clears it.
+    // Set while an update runs; the worker clears it. While it is set, nothing but the run
+    // touches the engines, their links or the package.
     std::atomic<bool> busy_{false};
     WindowNotifier notifier_{nullptr};
+    SystemClock clock_;
+    // Each engine owns its link; the packet-transfer engine's link also serves the presence
+    // check and the result frame.
+    PacketTransferEngine transferEngine_{notifier_, clock_};
+    FlashCommandEngine flashEngine_{notifier_, clock_};
+    // The last update worker; its handle is kept so that the dialog never goes while it runs.
+    DWORD workerThreadId_ = 0;
+    HANDLE worker_ = nullptr;
+    // What the worker runs: taken when the run starts, read only by the worker.
+    UpdateRunSetup runSetup_;
 
     static UpdateDialog* current_;
 };
