@@ -35,22 +35,34 @@ inline bool WaitFor(const std::function<bool()>& condition, std::chrono::millise
     return true;
 }
 
-// The dialog with the instrument side replaced: the test says whether an instrument answers and
-// counts the update runs started. A barrier message tells the test that everything posted before
-// it has been handled.
+// The dialog with the instrument side replaced, unless ownLinks is set: the test says whether an
+// instrument answers. Either way it counts the presence checks asked of the instrument side and
+// the update runs started. A barrier message tells the test that everything posted before it has
+// been handled.
 class TestDialog : public UpdateDialog {
   public:
     static constexpr UINT kBarrier = WM_APP + 0x300;
 
     using UpdateDialog::UpdateDialog;
 
+    // The dialog's own links and worker instead of the stand-ins.
+    std::atomic<bool> ownLinks{false};
     std::atomic<bool> instrument{false};
+    std::atomic<int> presenceChecks{0};
     std::atomic<int> updateRuns{0};
     std::atomic<int> barrierReached{0};
 
   protected:
-    bool instrumentAnswers() override { return instrument; }
-    void startUpdateRun() override { ++updateRuns; }
+    bool instrumentAnswers() override {
+        ++presenceChecks;
+        return ownLinks ? UpdateDialog::instrumentAnswers() : instrument.load();
+    }
+    void startUpdateRun() override {
+        ++updateRuns;
+        if (ownLinks) {
+            UpdateDialog::startUpdateRun();
+        }
+    }
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
         if (message == kBarrier) {
             barrierReached = static_cast<int>(wParam);
@@ -61,21 +73,19 @@ class TestDialog : public UpdateDialog {
     }
 };
 
+// Asks for the dialog's own links: it finds whatever instrument libusb0.dll shows.
+struct OwnLinks {};
+
 class RunningDialog {
   public:
     explicit RunningDialog(UpdateDialogOptions options, bool instrument = false)
         : dialog_(std::move(options)) {
         dialog_.instrument = instrument;
-        thread_ = std::thread([this] {
-            threadId_ = GetCurrentThreadId();
-            result_ = dialog_.runModal(nullptr);
-            ended_ = true;
-        });
-        WaitFor([this] {
-            window_ = FindDialogOfThread();
-            return window_ != nullptr && IsWindowVisible(window_);
-        });
-        sync();
+        start();
+    }
+    RunningDialog(UpdateDialogOptions options, OwnLinks) : dialog_(std::move(options)) {
+        dialog_.ownLinks = true;
+        start();
     }
 
     ~RunningDialog() {
@@ -95,6 +105,13 @@ class RunningDialog {
     INT_PTR result() const { return result_; }
     bool waitForEnd() {
         return WaitFor([this] { return ended_.load(); });
+    }
+
+    // The window that holds the mouse capture on the dialog's thread, or null.
+    HWND capture() const {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(threadId_, &info) ? info.hwndCapture : nullptr;
     }
 
     // Waits until everything posted to the dialog so far has been handled.
@@ -143,15 +160,15 @@ class RunningDialog {
         PostMessageW(target, WM_KEYUP, key, 0xC0000001);
     }
 
-    // The first visible dialog box owned by the dialog whose caption is given, or null.
+    // The first visible dialog box owned by the dialog whose caption is given, or null; the
+    // dialog's thread or the update worker may have made it.
     HWND ownedBox(const wchar_t* caption) const {
         struct Search {
             HWND owner;
             const wchar_t* caption;
             HWND found;
         } search{window_, caption, nullptr};
-        EnumThreadWindows(
-            threadId_,
+        EnumWindows(
             [](HWND window, LPARAM data) -> BOOL {
                 auto* s = reinterpret_cast<Search*>(data);
                 wchar_t title[256] = {};
@@ -173,6 +190,19 @@ class RunningDialog {
     }
 
   private:
+    void start() {
+        thread_ = std::thread([this] {
+            threadId_ = GetCurrentThreadId();
+            result_ = dialog_.runModal(nullptr);
+            ended_ = true;
+        });
+        WaitFor([this] {
+            window_ = FindDialogOfThread();
+            return window_ != nullptr && IsWindowVisible(window_);
+        });
+        sync();
+    }
+
     HWND FindDialogOfThread() const {
         if (threadId_ == 0) {
             return nullptr;

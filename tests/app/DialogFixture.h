@@ -30,7 +30,8 @@ inline void WriteLanguageFile(const TempFolder& folder, const std::string& name,
     for (const char* key :
          {"IDS_ERR_OPEN_FILE_FAILED", "IDS_ERR_FILE_HDR_CHECKSUM", "IDS_ERR_DATA_HDR_CHECKSUM",
           "IDS_ERR_CNFG_FILE1_CHECKSUM", "IDS_ERR_DATA_FILE1_CHECKSUM", "IDS_ERR_DEV_NOT_CONNECT",
-          "IDS_ERR_DEV_NOT_CONNECT2", "IDS_ERR_NOT_OPEN_FILE", "IDS_COMMENT_5"}) {
+          "IDS_ERR_DEV_NOT_CONNECT2", "IDS_ERR_NOT_OPEN_FILE", "IDS_COMMENT_5",
+          "IDS_UPDATE_SUCCESSFUL", "IDS_UPDATE_FAILED"}) {
         text += std::string(key) + "=<" + key + ">\n";
     }
     text +=

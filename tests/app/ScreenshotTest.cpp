@@ -1,16 +1,13 @@
 // The dialog as the user sees it, in both languages, with a package open: every text fits its
 // control, and a screenshot of each is kept as a test artefact (build/<preset>/artefacts).
 
-#include <objidl.h>
-// After objidl.h, which it needs.
-#include <gdiplus.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "DialogDriver.h"
 #include "DialogFixture.h"
+#include "Screenshot.h"
 #include "lang/LanguageTable.h"
 #include "profile/PathText.h"
 #include "res/resource.h"
@@ -42,33 +39,6 @@ void ExpectTextFits(HWND control, bool wraps, const char* what) {
     const SIZE needed = TextSize(control, wraps);
     EXPECT_LE(needed.cx, client.right) << what;
     EXPECT_LE(needed.cy, client.bottom) << what;
-}
-
-// The window's pixels as they are on the screen, saved as a PNG.
-bool SaveScreenshot(HWND window, const std::filesystem::path& file) {
-    RECT area{};
-    GetWindowRect(window, &area);
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ replaced = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, replaced);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-
-    // The PNG encoder of GDI+.
-    const CLSID png = {
-        0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
-    bool saved = false;
-    {
-        Gdiplus::Bitmap image(bitmap, nullptr);
-        saved = image.Save(file.wstring().c_str(), &png, nullptr) == Gdiplus::Ok;
-    }
-    DeleteObject(bitmap);
-    return saved;
 }
 
 class ScreenshotTest : public ::testing::TestWithParam<uint16_t> {

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
+
 #include <filesystem>
 #include <string>
 
@@ -281,6 +285,44 @@ TEST_F(UpdateDialogTest, EscapeNeverClosesTheDialog) {
     ASSERT_TRUE(running.sync());
     EXPECT_FALSE(running.ended());
     EXPECT_TRUE(IsWindowVisible(running.window()));
+}
+
+// ---- Progress ---------------------------------------------------------------------------------
+
+struct BarState {
+    int high;
+    int position;
+    bool operator==(const BarState&) const = default;
+};
+
+BarState Bar(const RunningDialog& running) {
+    PBRANGE range{};
+    SendMessageW(running.item(IDC_PROGRESS), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    EXPECT_EQ(range.iLow, 0);
+    return {range.iHigh,
+            static_cast<int>(SendMessageW(running.item(IDC_PROGRESS), PBM_GETPOS, 0, 0))};
+}
+
+TEST_F(UpdateDialogTest, TransferProgressTakesTheLow16BitsOfTheTotal) {
+    RunningDialog running(OptionsIn(folder));
+    EXPECT_EQ(SendMessageW(running.window(), WM_TRANSFER_PROGRESS, 70000, 10), 0);
+    EXPECT_EQ(Bar(running), (BarState{4464, 10}));
+    // As the engine posts it, packet after packet.
+    PostMessageW(running.window(), WM_TRANSFER_PROGRESS, 40, 1);
+    PostMessageW(running.window(), WM_TRANSFER_PROGRESS, 40, 2);
+    ASSERT_TRUE(running.sync());
+    EXPECT_EQ(Bar(running), (BarState{40, 2}));
+}
+
+TEST_F(UpdateDialogTest, FlashProgressSetsTheRangeOnZeroAndElseThePosition) {
+    RunningDialog running(OptionsIn(folder));
+    EXPECT_EQ(SendMessageW(running.window(), WM_FLASH_PROGRESS, 0, 0x10000 + 192), 0);
+    EXPECT_EQ(Bar(running), (BarState{192, 0}));
+    EXPECT_EQ(SendMessageW(running.window(), WM_FLASH_PROGRESS, 1, 7), 0);
+    EXPECT_EQ(Bar(running), (BarState{192, 7}));
+    // Any wParam but 0 is a position, never a range.
+    SendMessageW(running.window(), WM_FLASH_PROGRESS, 3, 150);
+    EXPECT_EQ(Bar(running), (BarState{192, 150}));
 }
 
 // ---- Closing --------------------------------------------------------------------------------
