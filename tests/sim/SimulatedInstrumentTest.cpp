@@ -50,10 +50,10 @@ uint16_t WordSum(const Bytes& bytes) {
     return static_cast<uint16_t>(sum);
 }
 
-Bytes Pattern(size_t size, uint8_t seed) {
+Bytes Pattern(size_t size, uint8_t first) {
     Bytes bytes(size);
     for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<uint8_t>(seed + i * 7 + i / 256);
+        bytes[i] = static_cast<uint8_t>(first + i * 7 + i / 256);
     }
     return bytes;
 }
