@@ -12,8 +12,8 @@
 
 #include "app/UpdateDialog.h"
 #include "package/PackageBuilder.h"
-#include "package/TempFolder.h"
 #include "platform/testing/RecordingNotifier.h"
+#include "tests/support/TempFolder.h"
 
 namespace harmoload::testing {
 

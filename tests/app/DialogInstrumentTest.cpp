@@ -316,7 +316,8 @@ TEST_F(DialogUpdateRunTest, AFullUpdateWritesTheInstrumentAndGivesTheUpdateButto
     EXPECT_EQ(running.capture(), running.window());
     EXPECT_FALSE(updateVisible(running));
     EXPECT_TRUE(progressVisible(running));
-    EXPECT_EQ(Cursor(), LoadCursorW(nullptr, IDC_WAIT));
+    // Wine may report no cursor for a moment while the machine is busy: wait for it.
+    EXPECT_TRUE(WaitFor([] { return Cursor() == LoadCursorW(nullptr, IDC_WAIT); }, 2s));
 
     std::vector<std::string> shown;
     HWND result = boxesUntilResult(running, shown);

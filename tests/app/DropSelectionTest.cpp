@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "package/TempFolder.h"
 #include "platform/Files.h"
+#include "tests/support/TempFolder.h"
 
 namespace harmoload {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "package/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace harmoload {
 namespace {

@@ -14,6 +14,7 @@
 #include "package/PackageBuilder.h"
 #include "package/PackageUnpacker.h"
 #include "package/PackageVerifier.h"
+#include "platform/Files.h"
 #include "platform/testing/RecordingNotifier.h"
 #include "platform/testing/VirtualClock.h"
 #include "sim/SimulatedUsb.h"
@@ -30,29 +31,29 @@ std::string ReadAll(const std::string& path) {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-class UpdateRunTest : public testing::Test {
+class UpdateRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::ofstream(folder_.file("Eng.ini"), std::ios::binary)
+        std::ofstream(folder_.path("Eng.ini"), std::ios::binary)
             << "[StringTable]\r\nIDS_UPDATE_SUCCESSFUL=All done\r\nIDS_UPDATE_FAILED=It failed\r\n";
-        language_.setFile(folder_.file("Eng.ini"));
+        language_.setFile(folder_.path("Eng.ini"));
         for (UsbLink* link : {&transfer_.link(), &flash_.link()}) {
             sim::BindToSimulator(*link, usb_, clock_);
             link->setConsole(console_);
         }
-        std::filesystem::create_directories(folder_.file("work"));
+        std::filesystem::create_directories(folder_.path("work"));
     }
 
     // A transfer profile writing to address; dataLength 100 is refused by the profile check.
     std::string profile(const std::string& name, uint32_t address, const char* dataLength = "1k") {
-        const std::string path = folder_.file(name);
+        const std::string path = folder_.path(name);
         std::ofstream(path, std::ios::binary)
             << "[Chip Info]\nChip Type=2\nChip Size=16M\n[Transmission Info]\nChip Name=" << address
             << "\nData Length=" << dataLength << "\n";
         return path;
     }
     std::string data(const std::string& name, size_t size, uint8_t first) {
-        const std::string path = folder_.file(name);
+        const std::string path = folder_.path(name);
         Bytes bytes(size);
         for (size_t i = 0; i < size; ++i) {
             bytes[i] = static_cast<uint8_t>(first + i * 3);
@@ -63,7 +64,7 @@ class UpdateRunTest : public testing::Test {
     }
 
     bool run(const std::vector<PackagePair>& pairs) {
-        const std::string package = folder_.file("update.DAT");
+        const std::string package = folder_.path("update.DAT");
         EXPECT_TRUE(BuildPackage({"HM-1", "V1", {}, pairs}, package, notifier_));
         OpenedPackage opened;
         EXPECT_EQ(ReadPackage(package, opened), PackageFault::None);
@@ -79,7 +80,7 @@ class UpdateRunTest : public testing::Test {
         return RunUpdate(setup);
     }
 
-    std::string work() { return folder_.path() + "work" + kPathSeparator; }
+    std::string work() { return folder_.folder() + "work" + kPathSeparator; }
     sim::SimulatedInstrument& instrument() { return usb_.instrument(); }
     Bytes memory(uint32_t address, uint32_t size) {
         return instrument().target().read(address, size);
@@ -90,7 +91,7 @@ class UpdateRunTest : public testing::Test {
     }
     Message lastMessage() const { return notifier_.messages().back(); }
 
-    TempFolder folder_;
+    testing::TempFolder folder_;
     std::ostringstream console_;
     IniFile language_;
     VirtualClock clock_;
@@ -166,7 +167,7 @@ TEST_F(UpdateRunTest, APairThatCannotBeUnpackedFailsWithoutRunningAnEngine) {
 
     // The same package with its data entry pointing past the end of the file.
     UpdateRunSetup setup;
-    setup.packagePath = folder_.file("update.DAT");
+    setup.packagePath = folder_.path("update.DAT");
     OpenedPackage opened;
     ASSERT_EQ(ReadPackage(setup.packagePath, opened), PackageFault::None);
     setup.package = opened.record;

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "package/PackageImage.h"
-#include "package/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace harmoload {
 namespace {

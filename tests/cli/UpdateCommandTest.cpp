@@ -11,10 +11,10 @@
 #include "cli/Commands.h"
 #include "cli/ProbeCommand.h"
 #include "cli/ProgressDisplay.h"
-#include "package/TempFolder.h"
 #include "platform/Notifier.h"
 #include "platform/testing/VirtualClock.h"
 #include "tests/support/EnvironmentScope.h"
+#include "tests/support/TempFolder.h"
 
 namespace harmoload {
 namespace {

@@ -168,17 +168,17 @@ TEST(CollapseBlanks, TrimsTheEndsAndMakesInnerRunsOfBlanksOneSpace) {
 }
 
 TEST(FlashProfileFile, AFileThatCannotBeOpenedIsShownAndLeavesTheProfileAlone) {
-    TempFolder folder;
+    testing::TempFolder folder;
     RecordingNotifier notifier;
     FlashProfile profile;
     profile.chipType = 42;
-    EXPECT_FALSE(ReadFlashProfileFile(folder.file("none.ini"), profile, notifier));
+    EXPECT_FALSE(ReadFlashProfileFile(folder.path("none.ini"), profile, notifier));
     EXPECT_EQ(profile.chipType, 42);
     EXPECT_EQ(notifier.messages(),
               (std::vector<Message>{{kApplicationTitle, "can't open the configure file R2.ini ",
                                      MessageButtons::Ok, MessageIcon::None}}));
 
-    const std::string path = folder.file("R2.ini");
+    const std::string path = folder.path("R2.ini");
     std::ofstream(path, std::ios::binary) << "[chip type]\r\ntype = 0x1203\r\n";
     EXPECT_TRUE(ReadFlashProfileFile(path, profile, notifier));
     EXPECT_EQ(profile.chipType, 0x1203);

@@ -88,13 +88,13 @@ class FlashRun : public ::testing::Test {
     }
 
     bool run(const FlashProfileText& profile, const Bytes& data) {
-        const std::string profilePath = folder_.file("TEMP.INI");
+        const std::string profilePath = folder_.path("TEMP.INI");
         std::ofstream(profilePath, std::ios::binary) << profile.text();
         engine_.setProfilePath(profilePath);
         return runData(data);
     }
     bool runData(const Bytes& data) {
-        const std::string dataPath = folder_.file("TEMP.BIN");
+        const std::string dataPath = folder_.path("TEMP.BIN");
         std::ofstream(dataPath, std::ios::binary)
             .write(reinterpret_cast<const char*>(data.data()),
                    static_cast<std::streamsize>(data.size()));
@@ -131,7 +131,7 @@ class FlashRun : public ::testing::Test {
     }
     std::vector<std::string> texts() const { return notifier_.texts(); }
 
-    TempFolder folder_;
+    testing::TempFolder folder_;
     std::ostringstream console_;
     VirtualClock clock_;
     RecordingNotifier notifier_;
@@ -428,7 +428,7 @@ TEST_F(FlashRun, TheWarningAnsweredYesRunsWithTheProfileAsItIs) {
 
 TEST_F(FlashRun, AnUnreadableProfileRunsOnTheDefaultsAfterItsMessageAndTheWarning) {
     plugFourSectors();
-    engine_.setProfilePath(folder_.file("missing.ini"));
+    engine_.setProfilePath(folder_.path("missing.ini"));
     EXPECT_FALSE(runData(Pattern(100)));
     EXPECT_EQ(texts(),
               (std::vector<std::string>{
@@ -449,7 +449,7 @@ TEST_F(FlashRun, WithoutAProfilePathTheProgramDirectorysR2IsRead) {
 TEST_F(FlashRun, TheDataFileMustBeNamedAndExist) {
     plugFourSectors();
     EXPECT_FALSE(engine_.run(""));
-    EXPECT_FALSE(engine_.run(folder_.file("absent.bin")));
+    EXPECT_FALSE(engine_.run(folder_.path("absent.bin")));
     EXPECT_EQ(texts(), (std::vector<std::string>{
                            Fatal("select a data file first"), Fatal("Update file failed"),
                            Fatal("the path of data file not exist"), Fatal("Update file failed")}));

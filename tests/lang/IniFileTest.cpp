@@ -10,15 +10,15 @@
 namespace harmoload {
 namespace {
 
-class IniFileTest : public testing::Test {
+class IniFileTest : public ::testing::Test {
   protected:
     std::string write(const std::string& name, const std::string& bytes) {
-        const std::string path = folder_.file(name);
+        const std::string path = folder_.path(name);
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }
 
-    TempFolder folder_;
+    testing::TempFolder folder_;
 };
 
 TEST_F(IniFileTest, ValuesOfAnyLengthAreReturnedWhole) {
@@ -44,7 +44,7 @@ TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(ini.readValue("Other", "k", "d"), "d");
     EXPECT_EQ(ini.readValue("S", "missing", std::nullopt), "");
 
-    ini.setFile(folder_.file("absent.ini"));
+    ini.setFile(folder_.path("absent.ini"));
     EXPECT_EQ(ini.readValue("S", "k", "d"), "d");
 }
 

@@ -93,8 +93,8 @@ TEST(LanguageTable, BackslashNBreaksTheLineAndOtherBackslashesStay) {
 }
 
 TEST(LanguageTable, LookupReadsTheKeyAndExpandsLineBreaks) {
-    TempFolder folder;
-    const std::string path = folder.file("Eng.ini");
+    testing::TempFolder folder;
+    const std::string path = folder.path("Eng.ini");
     std::ofstream(path, std::ios::binary)
         << "[StringTable]\r\nIDS_X=first\\nsecond\r\nIDC_STC_VERSION=misspelt on purpose\r\n";
     IniFile table;
@@ -106,15 +106,15 @@ TEST(LanguageTable, LookupReadsTheKeyAndExpandsLineBreaks) {
 }
 
 TEST(LanguageTable, WithoutALanguageFileEveryDialogTextIsEmpty) {
-    TempFolder folder;
+    testing::TempFolder folder;
     IniFile table;
-    table.setFile(folder.file("Language/Eng.ini"));
+    table.setFile(folder.path("Language/Eng.ini"));
     for (const std::string& text : LookupDialogTexts(table)) {
         EXPECT_EQ(text, "");
     }
 }
 
-class ShippedLanguageFile : public testing::TestWithParam<uint16_t> {};
+class ShippedLanguageFile : public ::testing::TestWithParam<uint16_t> {};
 
 TEST_P(ShippedLanguageFile, HasATextForEveryKey) {
     IniFile table;
@@ -126,7 +126,7 @@ TEST_P(ShippedLanguageFile, HasATextForEveryKey) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EnglishAndChinese, ShippedLanguageFile, testing::Values(0x0409, 0x0804));
+INSTANTIATE_TEST_SUITE_P(EnglishAndChinese, ShippedLanguageFile, ::testing::Values(0x0409, 0x0804));
 
 TEST(ShippedLanguageFiles, EnglishDialogTextsAreTheTemplateWording) {
     IniFile table;

@@ -4,8 +4,8 @@
 
 #include "package/PackageUnpacker.h"
 #include "package/PackageVerifier.h"
-#include "package/TempFolder.h"
 #include "platform/testing/RecordingNotifier.h"
+#include "tests/support/TempFolder.h"
 
 namespace harmoload {
 namespace {

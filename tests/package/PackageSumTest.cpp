@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "package/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace harmoload {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "package/PackageImage.h"
-#include "package/TempFolder.h"
 #include "platform/Files.h"
+#include "tests/support/TempFolder.h"
 
 namespace harmoload {
 namespace {

@@ -5,9 +5,9 @@
 #include <functional>
 
 #include "package/PackageImage.h"
-#include "package/TempFolder.h"
 #include "platform/BinaryFile.h"
 #include "platform/testing/RecordingNotifier.h"
+#include "tests/support/TempFolder.h"
 
 namespace harmoload {
 namespace {

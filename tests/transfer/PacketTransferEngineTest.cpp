@@ -31,7 +31,7 @@ uint32_t Get32(const Bytes& frame, size_t at) {
     return frame[at] | frame[at + 1] << 8 | frame[at + 2] << 16 | uint32_t{frame[at + 3]} << 24;
 }
 
-class PacketTransfer : public testing::Test {
+class PacketTransfer : public ::testing::Test {
   protected:
     void SetUp() override {
         sim::BindToSimulator(engine_.link(), usb_, clock_);
@@ -41,12 +41,12 @@ class PacketTransfer : public testing::Test {
     // Writes the profile and the data beside each other and runs the engine.
     bool run(const Bytes& data, const std::string& dataLength = "64k",
              const std::string& chipSize = "4M", const std::string& start = "0x1000") {
-        const std::string profile = folder_.file("TEMP.INI");
+        const std::string profile = folder_.path("TEMP.INI");
         std::ofstream(profile, std::ios::binary)
             << "[Chip Info]\r\nChip Name=SND\r\nChip Type=2\r\nChip Size=" << chipSize
             << "\r\n[Transmission Info]\r\nChip Name=" << start << "\r\nData Length=" << dataLength
             << "\r\nTime Over=30\r\n";
-        const std::string dataPath = folder_.file("TEMP.BIN");
+        const std::string dataPath = folder_.path("TEMP.BIN");
         std::ofstream(dataPath, std::ios::binary)
             .write(reinterpret_cast<const char*>(data.data()),
                    static_cast<std::streamsize>(data.size()));
@@ -67,7 +67,7 @@ class PacketTransfer : public testing::Test {
     }
     std::vector<std::string> texts() const { return notifier_.texts(); }
 
-    TempFolder folder_;
+    testing::TempFolder folder_;
     std::ostringstream console_;
     VirtualClock clock_;
     RecordingNotifier notifier_;
@@ -77,7 +77,7 @@ class PacketTransfer : public testing::Test {
 
 TEST_F(PacketTransfer, ASmallFileGoesAsOnePacketOfItsOwnSize) {
     const Bytes data = Pattern(100);
-    ASSERT_TRUE(run(data)) << testing::PrintToString(texts());
+    ASSERT_TRUE(run(data)) << ::testing::PrintToString(texts());
     EXPECT_TRUE(texts().empty());
     EXPECT_EQ(engine_.profile().dataLength, 100);
 
@@ -99,7 +99,7 @@ TEST_F(PacketTransfer, ASmallFileGoesAsOnePacketOfItsOwnSize) {
 
 TEST_F(PacketTransfer, FullPacketsSendZeroAsTheirLengthAndAdvanceTheAddress) {
     const Bytes data = Pattern(131072);
-    ASSERT_TRUE(run(data, "0")) << testing::PrintToString(texts());
+    ASSERT_TRUE(run(data, "0")) << ::testing::PrintToString(texts());
     const auto headers = frames(0x07);
     ASSERT_EQ(headers.size(), 2u);
     EXPECT_EQ(headers[0][5] | headers[0][6] << 8, 0);
@@ -114,7 +114,7 @@ TEST_F(PacketTransfer, FullPacketsSendZeroAsTheirLengthAndAdvanceTheAddress) {
 
 TEST_F(PacketTransfer, TheLastPacketCarriesTheRemainder) {
     const Bytes data = Pattern(4096 * 3 + 1);
-    ASSERT_TRUE(run(data, "4k")) << testing::PrintToString(texts());
+    ASSERT_TRUE(run(data, "4k")) << ::testing::PrintToString(texts());
     const auto headers = frames(0x07);
     ASSERT_EQ(headers.size(), 4u);
     EXPECT_EQ(headers[3][5] | headers[3][6] << 8, 1);
@@ -125,7 +125,7 @@ TEST_F(PacketTransfer, TheLastPacketCarriesTheRemainder) {
 TEST_F(PacketTransfer, AResentPacketCountsTwiceInTotalSent) {
     instrument().faults().badVerdicts = {1};
     const Bytes data = Pattern(8192);
-    ASSERT_TRUE(run(data, "4k")) << testing::PrintToString(texts());
+    ASSERT_TRUE(run(data, "4k")) << ::testing::PrintToString(texts());
     EXPECT_EQ(frames(0x07).size(), 3u);
     EXPECT_EQ(Get32(frames(0x08)[0], 5), 8192u + 4096u);
     EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{{WM_TRANSFER_PROGRESS, 2, 1},
@@ -140,7 +140,7 @@ TEST_F(PacketTransfer, ElevenRefusalsOfOnePacketAreSurvived) {
     }
     instrument().faults().badVerdicts = refusals;
     const Bytes data = Pattern(300);
-    ASSERT_TRUE(run(data)) << testing::PrintToString(texts());
+    ASSERT_TRUE(run(data)) << ::testing::PrintToString(texts());
     EXPECT_EQ(frames(0x07).size(), 12u);
     EXPECT_EQ(instrument().target().read(0x1000, 300), data);
 }
@@ -166,7 +166,7 @@ TEST_F(PacketTransfer, TheResendBudgetStartsAgainForEveryAcceptedPacket) {
     }
     instrument().faults().badVerdicts = refusals;
     const Bytes data = Pattern(128);
-    ASSERT_TRUE(run(data, "64")) << testing::PrintToString(texts());
+    ASSERT_TRUE(run(data, "64")) << ::testing::PrintToString(texts());
     EXPECT_EQ(frames(0x07).size(), 24u);
     EXPECT_EQ(instrument().target().read(0x1000, 128), data);
 }
@@ -203,8 +203,8 @@ TEST_F(PacketTransfer, AStartAddressNearTheTopDoesNotWrapTheChipLimit) {
 }
 
 TEST_F(PacketTransfer, TheDataFileMustExistAndHoldBytes) {
-    engine_.setProfilePath(folder_.file("none.ini"));
-    EXPECT_FALSE(engine_.run(folder_.file("absent.bin")));
+    engine_.setProfilePath(folder_.path("none.ini"));
+    EXPECT_FALSE(engine_.run(folder_.path("absent.bin")));
     EXPECT_EQ(texts(), std::vector<std::string>{"The data file not be exist"});
 
     notifier_.clear();
@@ -261,7 +261,8 @@ namespace {
 enum class FaultKind { Unplug, ReadError, WriteError, OtherReadError };
 
 class PacketTransferUnderFault : public PacketTransfer,
-                                 public testing::WithParamInterface<std::tuple<FaultKind, int>> {};
+                                 public ::testing::WithParamInterface<std::tuple<FaultKind, int>> {
+};
 
 TEST_P(PacketTransferUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
     const auto [kind, ordinal] = GetParam();
@@ -293,16 +294,16 @@ TEST_P(PacketTransferUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
             "Handshaking failed", "data transmission failed", "Checksum of last step failed"};
         EXPECT_NE(std::find(runMessages.begin(), runMessages.end(), shown.back()),
                   runMessages.end())
-            << testing::PrintToString(shown);
+            << ::testing::PrintToString(shown);
     }
 }
 
 // The run takes about 40 transfers: every one of them is hit once.
-INSTANTIATE_TEST_SUITE_P(EveryTransfer, PacketTransferUnderFault,
-                         testing::Combine(testing::Values(FaultKind::Unplug, FaultKind::ReadError,
-                                                          FaultKind::OtherReadError,
-                                                          FaultKind::WriteError),
-                                          testing::Range(1, 45)));
+INSTANTIATE_TEST_SUITE_P(
+    EveryTransfer, PacketTransferUnderFault,
+    ::testing::Combine(::testing::Values(FaultKind::Unplug, FaultKind::ReadError,
+                                         FaultKind::OtherReadError, FaultKind::WriteError),
+                       ::testing::Range(1, 45)));
 
 }  // namespace
 }  // namespace harmoload

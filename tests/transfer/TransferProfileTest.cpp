@@ -39,17 +39,17 @@ TEST(TransferProfileValues, AddressesAreDecimalOrHexadecimal) {
     EXPECT_EQ(ParseProfileAddress("0xFFFFFFFF"), std::nullopt);
 }
 
-class TransferProfileReading : public testing::Test {
+class TransferProfileReading : public ::testing::Test {
   protected:
     bool read(const std::string& text) {
-        const std::string path = folder_.file("TEMP.INI");
+        const std::string path = folder_.path("TEMP.INI");
         std::ofstream(path, std::ios::binary) << text;
         engine_.setProfilePath(path);
         return engine_.readProfile();
     }
     std::vector<std::string> texts() const { return notifier_.texts(); }
 
-    TempFolder folder_;
+    testing::TempFolder folder_;
     RecordingNotifier notifier_;
     VirtualClock clock_;
     PacketTransferEngine engine_{notifier_, clock_};
@@ -85,7 +85,7 @@ struct ProfileFault {
 };
 
 class TransferProfileFaults : public TransferProfileReading,
-                              public testing::WithParamInterface<ProfileFault> {};
+                              public ::testing::WithParamInterface<ProfileFault> {};
 
 TEST_P(TransferProfileFaults, TheFirstFailingCheckShowsItsMessage) {
     EXPECT_FALSE(read(GetParam().text));
@@ -94,7 +94,7 @@ TEST_P(TransferProfileFaults, TheFirstFailingCheckShowsItsMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     EachCheck, TransferProfileFaults,
-    testing::Values(
+    ::testing::Values(
         ProfileFault{"[Chip Info]\nChip Type=0x3\nChip Size=bad\n",
                      "The value of chip type in configure.ini must be a decimal number"},
         ProfileFault{"[Chip Info]\nChip Size=64KB\n",
@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Invalid format of data length in configure.ini"}));
 
 TEST_F(TransferProfileReading, AMissingFileIsReported) {
-    engine_.setProfilePath(folder_.file("absent.ini"));
+    engine_.setProfilePath(folder_.path("absent.ini"));
     EXPECT_FALSE(engine_.readProfile());
     EXPECT_EQ(texts(), std::vector<std::string>{"Can't find Configure.ini under app directory"});
 }
