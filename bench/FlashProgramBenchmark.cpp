@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -95,26 +96,36 @@ sim::SimulatorOptions Flash(uint32_t sectors) {
     return options;
 }
 
+// Runs the engine once on a fresh simulated instrument that shares the clock; the seconds the
+// run took, or nothing when it failed (the benchmark is then marked so).
+std::optional<double> TimedRun(Clock& clock, const Image& image, benchmark::State& state) {
+    RecordingNotifier notifier;
+    sim::SimulatedUsb usb(clock, Flash(image.sectors));
+    FlashCommandEngine engine(notifier, clock);
+    sim::BindToSimulator(engine.link(), usb, clock);
+    engine.setProfilePath(image.profilePath);
+
+    const auto start = std::chrono::steady_clock::now();
+    const bool done = engine.run(image.dataPath);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    state.SetIterationTime(took.count());
+    if (!done) {
+        state.SkipWithError("the run failed");
+        return std::nullopt;
+    }
+    return took.count();
+}
+
 void VirtualWaits(benchmark::State& state) {
     constexpr uint32_t kMebibytes = 16;
     static const Image image = MakeImage(kMebibytes);
     for (auto _ : state) {
         VirtualClock clock;
-        RecordingNotifier notifier;
-        sim::SimulatedUsb usb(clock, Flash(image.sectors));
-        FlashCommandEngine engine(notifier, clock);
-        sim::BindToSimulator(engine.link(), usb, clock);
-        engine.setProfilePath(image.profilePath);
-
-        const auto start = std::chrono::steady_clock::now();
-        const bool done = engine.run(image.dataPath);
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        state.SetIterationTime(took.count());
-        if (!done) {
-            state.SkipWithError("the run failed");
+        const std::optional<double> took = TimedRun(clock, image, state);
+        if (!took) {
             return;
         }
-        state.counters["ms_per_MiB"] = took.count() * 1000.0 / kMebibytes;
+        state.counters["ms_per_MiB"] = *took * 1000.0 / kMebibytes;
         state.counters["virtual_waits_s"] = std::chrono::duration<double>(clock.slept()).count();
     }
 }
@@ -126,24 +137,14 @@ void RealWaits(benchmark::State& state) {
     const Image image = MakeImage(mebibytes > 0 ? mebibytes : 1);
     for (auto _ : state) {
         CountingClock clock;
-        RecordingNotifier notifier;
-        sim::SimulatedUsb usb(clock, Flash(image.sectors));
-        FlashCommandEngine engine(notifier, clock);
-        sim::BindToSimulator(engine.link(), usb, clock);
-        engine.setProfilePath(image.profilePath);
-
-        const auto start = std::chrono::steady_clock::now();
-        const bool done = engine.run(image.dataPath);
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        state.SetIterationTime(took.count());
-        if (!done) {
-            state.SkipWithError("the run failed");
+        const std::optional<double> took = TimedRun(clock, image, state);
+        if (!took) {
             return;
         }
         const double waits = std::chrono::duration<double>(clock.slept()).count();
-        state.counters["wall_s"] = took.count();
+        state.counters["wall_s"] = *took;
         state.counters["waits_s"] = waits;
-        state.counters["above_waits_pct"] = (took.count() - waits) / waits * 100.0;
+        state.counters["above_waits_pct"] = (*took - waits) / waits * 100.0;
     }
 }
 BENCHMARK(RealWaits)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
