@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "lang/IniFile.h"
+#include "ini/IniFile.h"
 
 namespace harmoload {
 

@@ -5,16 +5,16 @@
 
 #include "app/AboutDialog.h"
 #include "app/ApplyDialogTexts.h"
-#include "app/DropSelection.h"
-#include "app/InstructionText.h"
 #include "package/PackageVerifier.h"
 #include "platform/Files.h"
 #include "platform/SystemLanguage.h"
-#include "profile/PathText.h"
 #include "res/resource.h"
+#include "text/PathText.h"
 #include "ui/DroppedFiles.h"
 #include "ui/MessageTable.h"
 #include "ui/WideText.h"
+#include "update/DropSelection.h"
+#include "update/InstructionText.h"
 #include "usb/PresenceCheck.h"
 
 namespace harmoload {

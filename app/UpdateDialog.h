@@ -10,18 +10,18 @@
 #include <string>
 #include <vector>
 
-#include "app/UpdateRun.h"
 #include "controls/CMyGroupbox.h"
 #include "controls/DragValueEdit.h"
 #include "controls/ImageButton.h"
 #include "flash/FlashCommandEngine.h"
-#include "lang/IniFile.h"
+#include "ini/IniFile.h"
 #include "lang/LanguageTable.h"
 #include "package/PackageRecord.h"
 #include "platform/Clock.h"
 #include "platform/win32/WindowNotifier.h"
 #include "transfer/PacketTransferEngine.h"
 #include "ui/Dialog.h"
+#include "update/UpdateRun.h"
 
 namespace harmoload {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "lang/IniFile.h"
+#include "ini/IniFile.h"
 #include "package/PackageBuilder.h"
 
 namespace harmoload {

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <ostream>
 
-#include "app/InstructionText.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
 #include "package/PackageVerifier.h"
+#include "update/InstructionText.h"
 
 namespace harmoload {
 namespace {

@@ -8,7 +8,6 @@
 #include <ostream>
 #include <random>
 
-#include "app/UpdateRun.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
 #include "cli/LinkSetup.h"
@@ -20,6 +19,7 @@
 #include "platform/Files.h"
 #include "platform/Terminal.h"
 #include "transfer/PacketTransferEngine.h"
+#include "update/UpdateRun.h"
 #include "usb/PresenceCheck.h"
 
 namespace harmoload {

@@ -11,7 +11,7 @@
 #include "lang/LanguageTable.h"
 #include "platform/CommandLine.h"
 #include "platform/SystemLanguage.h"
-#include "profile/PathText.h"
+#include "text/PathText.h"
 
 int main(int argc, char** argv) {
     using namespace harmoload;

@@ -4,7 +4,7 @@
 #include "flash/FlashProfileCheck.h"
 #include "platform/Files.h"
 #include "platform/Notifier.h"
-#include "profile/PathText.h"
+#include "text/PathText.h"
 
 namespace harmoload {
 namespace {

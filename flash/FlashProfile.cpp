@@ -4,8 +4,8 @@
 
 #include "platform/BinaryFile.h"
 #include "platform/Notifier.h"
-#include "profile/NumberText.h"
-#include "profile/ProfileValue.h"
+#include "text/NumberText.h"
+#include "text/ProfileValue.h"
 
 namespace harmoload {
 namespace {

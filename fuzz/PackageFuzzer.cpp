@@ -11,9 +11,9 @@
 #include <fstream>
 #include <string>
 
-#include "app/InstructionText.h"
 #include "package/PackageUnpacker.h"
 #include "package/PackageVerifier.h"
+#include "update/InstructionText.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "lang/IniFile.h"
+#include "ini/IniFile.h"
 
 namespace harmoload {
 

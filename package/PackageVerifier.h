@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "lang/IniFile.h"
+#include "ini/IniFile.h"
 #include "package/PackageRecord.h"
 #include "platform/Notifier.h"
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "lang/IniFile.h"
+#include "ini/IniFile.h"
 #include "platform/PrivateProfile.h"
 #include "platform/Unicode.h"
 

@@ -8,8 +8,8 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Notifier.h"
-#include "profile/NumberText.h"
-#include "profile/PathText.h"
+#include "text/NumberText.h"
+#include "text/PathText.h"
 #include "transfer/PacketTransferProtocol.h"
 
 namespace harmoload {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "lang/IniFile.h"
+#include "ini/IniFile.h"
 #include "transfer/TransferProfile.h"
 #include "usb/UsbLink.h"
 

@@ -1,6 +1,6 @@
 #include "transfer/TransferProfile.h"
 
-#include "profile/NumberText.h"
+#include "text/NumberText.h"
 
 namespace harmoload {
 namespace {

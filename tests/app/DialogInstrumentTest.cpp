@@ -21,8 +21,8 @@
 #include "DialogFixture.h"
 #include "Screenshot.h"
 #include "platform/Files.h"
-#include "profile/PathText.h"
 #include "res/resource.h"
+#include "text/PathText.h"
 #include "ui/GdiplusSession.h"
 
 namespace harmoload::testing {

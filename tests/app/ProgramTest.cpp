@@ -9,8 +9,8 @@
 #include "DialogFixture.h"
 #include "lang/LanguageTable.h"
 #include "platform/SystemLanguage.h"
-#include "profile/PathText.h"
 #include "res/resource.h"
+#include "text/PathText.h"
 
 namespace harmoload::testing {
 namespace {

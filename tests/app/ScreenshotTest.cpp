@@ -9,8 +9,8 @@
 #include "DialogFixture.h"
 #include "Screenshot.h"
 #include "lang/LanguageTable.h"
-#include "profile/PathText.h"
 #include "res/resource.h"
+#include "text/PathText.h"
 #include "ui/GdiplusSession.h"
 
 namespace harmoload::testing {

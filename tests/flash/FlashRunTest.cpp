@@ -11,10 +11,10 @@
 #include "flash/FlashCommandEngine.h"
 #include "platform/testing/RecordingNotifier.h"
 #include "platform/testing/VirtualClock.h"
-#include "profile/PathText.h"
 #include "sim/SimulatedUsb.h"
 #include "tests/flash/FlashProfileText.h"
 #include "tests/support/TempFolder.h"
+#include "text/PathText.h"
 
 namespace harmoload {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "platform/Files.h"
 #include "platform/SystemLanguage.h"
-#include "profile/PathText.h"
 #include "tests/support/TempFolder.h"
+#include "text/PathText.h"
 
 #ifndef _WIN32
 #include "tests/support/EnvironmentScope.h"

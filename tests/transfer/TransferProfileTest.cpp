@@ -6,8 +6,8 @@
 
 #include "platform/testing/RecordingNotifier.h"
 #include "platform/testing/VirtualClock.h"
-#include "profile/PathText.h"
 #include "tests/support/TempFolder.h"
+#include "text/PathText.h"
 #include "transfer/PacketTransferEngine.h"
 
 namespace harmoload {

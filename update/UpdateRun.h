@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "lang/IniFile.h"
+#include "ini/IniFile.h"
 #include "package/PackageRecord.h"
 
 namespace harmoload {

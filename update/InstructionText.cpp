@@ -1,4 +1,4 @@
-#include "app/InstructionText.h"
+#include "update/InstructionText.h"
 
 #include "lang/LanguageTable.h"
 

@@ -1,7 +1,7 @@
 // The update run against the simulated instrument: dispatch by engine code, the stop at the
 // first failing pair, the files left in the work folder, the result frame and the messages.
 
-#include "app/UpdateRun.h"
+#include "update/UpdateRun.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/UpdateRun.h"
+#include "update/UpdateRun.h"
 
 #include "flash/FlashCommandEngine.h"
 #include "lang/LanguageTable.h"

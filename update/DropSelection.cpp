@@ -1,4 +1,4 @@
-#include "app/DropSelection.h"
+#include "update/DropSelection.h"
 
 #include "platform/Files.h"
 

@@ -1,6 +1,6 @@
-#include "profile/ProfileValue.h"
+#include "text/ProfileValue.h"
 
-#include "profile/NumberText.h"
+#include "text/NumberText.h"
 
 namespace harmoload {
 

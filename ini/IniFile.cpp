@@ -1,4 +1,4 @@
-#include "lang/IniFile.h"
+#include "ini/IniFile.h"
 
 #include <vector>
 

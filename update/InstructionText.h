@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "lang/IniFile.h"
+#include "ini/IniFile.h"
 
 namespace harmoload {
 

@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "profile/NumberText.h"
+#include "text/NumberText.h"
 
 namespace harmoload {
 namespace {

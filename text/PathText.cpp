@@ -1,4 +1,4 @@
-#include "profile/PathText.h"
+#include "text/PathText.h"
 
 #include "platform/Files.h"
 

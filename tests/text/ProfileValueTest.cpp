@@ -1,4 +1,4 @@
-#include "profile/ProfileValue.h"
+#include "text/ProfileValue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "profile/NumberText.h"
+#include "text/NumberText.h"
 
 #include <gtest/gtest.h>
 
