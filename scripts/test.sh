@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds every target and runs every test: native (g++), Windows (mingw-w64, under wine64),
-# sanitizers (clang ASan + UBSan), bounded fuzzing, and the format check.
+# sanitizers (clang ASan + UBSan), bounded fuzzing, the format check and the layer check.
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -43,6 +43,7 @@ build() {
 }
 
 step "format" bash scripts/check-format.sh
+step "layers" bash scripts/check-layers.sh
 step "native build" build native
 step "native tests" ctest --preset native
 step "windows build" build windows
