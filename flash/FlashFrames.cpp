@@ -2,16 +2,11 @@
 
 #include <algorithm>
 
+#include "bytes/LittleEndian.h"
 #include "usb/InstrumentContract.h"
 
 namespace harmoload::flash {
 namespace {
-
-void Put(Frame& frame, uint32_t value, size_t bytes) {
-    for (size_t i = 0; i < bytes; ++i) {
-        frame.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    }
-}
 
 // The count byte and the cycles of a template; a list shorter than the count (which the run
 // never lets through) gives zeros.
@@ -19,8 +14,9 @@ void PutCycles(Frame& frame, int32_t count, const std::vector<int32_t>& addresse
                const std::vector<int32_t>& data) {
     const size_t cycles = count > 0 ? static_cast<size_t>(count) : 0;
     for (size_t c = 0; c < cycles; ++c) {
-        Put(frame, c < addresses.size() ? static_cast<uint32_t>(addresses[c]) : 0, 2);
-        Put(frame, c < data.size() ? static_cast<uint32_t>(data[c]) : 0, 2);
+        AppendLittleEndian(frame, c < addresses.size() ? static_cast<uint32_t>(addresses[c]) : 0,
+                           2);
+        AppendLittleEndian(frame, c < data.size() ? static_cast<uint32_t>(data[c]) : 0, 2);
     }
 }
 
@@ -50,14 +46,14 @@ Frame HandshakeFrame(int32_t chipType) {
 
 Frame BusCycleFrame(uint32_t address, int32_t data) {
     Frame frame{frames::kBusCycle};
-    Put(frame, address, 4);
-    Put(frame, static_cast<uint32_t>(data), 2);
+    AppendLittleEndian(frame, address, 4);
+    AppendLittleEndian(frame, static_cast<uint32_t>(data), 2);
     return frame;
 }
 
 Frame ErasePollFrame(uint32_t sectorAddress) {
     Frame frame{frames::kErasePoll};
-    Put(frame, sectorAddress, 4);
+    AppendLittleEndian(frame, sectorAddress, 4);
     return frame;
 }
 
@@ -90,17 +86,17 @@ Frame ProgramBufferTemplateFrame(const FlashProfile& p) {
 
 Frame BlockHeaderFrame(uint32_t address, uint32_t words, uint16_t sum) {
     Frame frame{frames::kHeader};
-    Put(frame, address, 4);
-    Put(frame, words, 2);
-    Put(frame, sum, 2);
+    AppendLittleEndian(frame, address, 4);
+    AppendLittleEndian(frame, words, 2);
+    AppendLittleEndian(frame, sum, 2);
     frame.resize(frames::kHeaderSize, 0x00);
     return frame;
 }
 
 Frame SectorChecksumFrame(uint32_t sectorAddress, uint32_t words) {
     Frame frame{frames::kSumRequest};
-    Put(frame, sectorAddress, 4);
-    Put(frame, words, 4);
+    AppendLittleEndian(frame, sectorAddress, 4);
+    AppendLittleEndian(frame, words, 4);
     frame.push_back(0x00);
     return frame;
 }

@@ -4,6 +4,7 @@
 
 #include "platform/BinaryFile.h"
 #include "platform/Notifier.h"
+#include "text/AsciiCase.h"
 #include "text/NumberText.h"
 #include "text/ProfileValue.h"
 
@@ -25,16 +26,6 @@ std::string_view TrimSpace(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-std::string LowerCase(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
 }
 
 // The text up to its first space (all of it when it has none).
@@ -92,7 +83,7 @@ class ProfileReader {
                 show(kNoClosingBracketMessage + line);
                 return false;
             }
-            name_ = LowerCase(TrimSpace(std::string_view(line).substr(1, close - 1)));
+            name_ = AsciiLowerCase(TrimSpace(std::string_view(line).substr(1, close - 1)));
             section_ = SectionNamed(name_);
             listOpen_ = false;
             return true;
@@ -115,7 +106,7 @@ class ProfileReader {
             while (!value.empty() && IsNumberSpace(value.front())) {
                 value.remove_prefix(1);
             }
-            keyLine(LowerCase(key), FirstWord(value));
+            keyLine(AsciiLowerCase(key), FirstWord(value));
         }
         return true;
     }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "bytes/LittleEndian.h"
+
 namespace harmoload {
 
 // Package header: bytes 0 to 127.
@@ -42,17 +44,6 @@ inline constexpr size_t kAllHeadersBytes = kHeaderBlockBytes * (kMaxPairs + 1);
 
 constexpr size_t PairHeaderOffset(size_t pairIndex) {  // pairIndex 0 to 2
     return kHeaderBlockBytes * (pairIndex + 1);
-}
-
-inline uint32_t ReadLittleEndian32(const uint8_t* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-inline void WriteLittleEndian32(uint8_t* bytes, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-    }
 }
 
 }  // namespace harmoload

@@ -6,7 +6,7 @@ set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
-core_folders=(text ini lang package usb transfer flash sim update)
+core_folders=(bytes text ini lang package usb transfer flash sim update)
 os_headers='windows\.h|winbase\.h|winuser\.h|wingdi\.h|winusb\.h|setupapi\.h|shellapi\.h|shlobj\.h|commctrl\.h|commdlg\.h|gdiplus\.h|objbase\.h|io\.h|direct\.h|unistd\.h|fcntl\.h|dirent\.h|dlfcn\.h|pthread\.h|termios\.h|poll\.h|signal\.h|sys/[^>"]*|linux/[^>"]*|usb\.h|libusb\.h|libusb-1\.0/[^>"]*'
 
 violations="$(grep -rnE --include='*.h' --include='*.cpp' \

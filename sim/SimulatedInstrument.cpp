@@ -4,25 +4,13 @@
 #include <chrono>
 #include <cstdio>
 
+#include "bytes/LittleEndian.h"
 #include "platform/Clock.h"
 #include "usb/InstrumentContract.h"
 #include "usb/UsbIdentity.h"
 
 namespace harmoload::sim {
 namespace {
-
-uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24;
-}
-
-uint16_t Get16(const std::vector<uint8_t>& bytes, size_t at) {
-    return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
-
-void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
-    bytes[at] = static_cast<uint8_t>(value);
-    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-}
 
 bool IsFiller(const std::vector<uint8_t>& bytes) {
     return bytes.size() == usb::kRecoveryFillerSize &&
@@ -147,8 +135,8 @@ void SimulatedInstrument::frame(const std::vector<uint8_t>& bytes) {
                 break;
             }
             engine_ = Engine::Flash;
-            busCycles_.push_back({Get32(bytes, 1), Get16(bytes, 5)});
-            flash_.busCycle(Get32(bytes, 1), Get16(bytes, 5));
+            busCycles_.push_back({ReadLittleEndian32(&bytes[1]), ReadLittleEndian16(&bytes[5])});
+            flash_.busCycle(ReadLittleEndian32(&bytes[1]), ReadLittleEndian16(&bytes[5]));
             answer(bytes);
             return;
         case frames::kErasePoll: {
@@ -158,7 +146,7 @@ void SimulatedInstrument::frame(const std::vector<uint8_t>& bytes) {
             engine_ = Engine::Flash;
             std::vector<uint8_t> reply(frames::kErasePollAnswerSize, 0);
             std::copy(bytes.begin(), bytes.end(), reply.begin());
-            Put16(reply, 5, flash_.read(Get32(bytes, 1)));
+            WriteLittleEndian16(&reply[5], flash_.read(ReadLittleEndian32(&bytes[1])));
             answer(std::move(reply));
             return;
         }
@@ -249,15 +237,15 @@ void SimulatedInstrument::header(const std::vector<uint8_t>& bytes) {
     if (flash && !templateSeen_) {
         error("block header before any programming template");
     }
-    uint32_t length = Get16(bytes, 5);
+    uint32_t length = ReadLittleEndian16(&bytes[5]);
     if (length == 0) {
         length = frames::kFullLengthField;
     }
     data_ = DataPhase{};
     data_.active = true;
-    data_.address = Get32(bytes, 1);
+    data_.address = ReadLittleEndian32(&bytes[1]);
     data_.expected = flash ? 2 * length : length;  // words in a flash block, bytes in a packet
-    data_.sum = Get16(bytes, 7);
+    data_.sum = ReadLittleEndian16(&bytes[7]);
     data_.received.reserve(data_.expected);
     echoFrame(bytes);
 }
@@ -312,7 +300,7 @@ void SimulatedInstrument::sumRequest(const std::vector<uint8_t>& bytes) {
     uint16_t sum = 0;
     if (bytes.size() == frames::kFlashSumRequestSize) {
         // The sector's words as the flash holds them.
-        sum = flash_.wordSum(Get32(bytes, 1), Get32(bytes, 5));
+        sum = flash_.wordSum(ReadLittleEndian32(&bytes[1]), ReadLittleEndian32(&bytes[5]));
     } else {
         // Everything received in accepted packets since the handshake.
         sum = packetSum_;
@@ -323,7 +311,7 @@ void SimulatedInstrument::sumRequest(const std::vector<uint8_t>& bytes) {
     }
     std::vector<uint8_t> reply(frames::kSumAnswerSize, 0);
     std::copy(bytes.begin(), bytes.begin() + 9, reply.begin());
-    Put16(reply, 9, sum);
+    WriteLittleEndian16(&reply[9], sum);
     answer(std::move(reply));
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "text/AsciiCase.h"
+
 namespace harmoload {
 namespace {
 
@@ -9,11 +11,8 @@ int DigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
-    if (c >= 'a' && c <= 'z') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'Z') {
-        return c - 'A' + 10;
+    if (const char upper = AsciiUpper(c); upper >= 'A' && upper <= 'Z') {
+        return upper - 'A' + 10;
     }
     return 99;
 }

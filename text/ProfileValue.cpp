@@ -1,15 +1,12 @@
 #include "text/ProfileValue.h"
 
+#include "text/AsciiCase.h"
 #include "text/NumberText.h"
 
 namespace harmoload {
 
 uint32_t parseProfileValue(std::string text, Notifier& notifier) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
+    text = AsciiUpperCase(text);
     size_t begin = 0;
     size_t end = text.size();
     while (begin < end && IsNumberSpace(text[begin])) {

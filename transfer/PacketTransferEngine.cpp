@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 
+#include "bytes/LittleEndian.h"
 #include "platform/BinaryFile.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -26,12 +27,6 @@ uint16_t ByteSum(const uint8_t* bytes, size_t count) {
 }  // namespace packet
 
 namespace {
-
-void PutLittleEndian(uint8_t* out, uint32_t value, size_t bytes) {
-    for (size_t i = 0; i < bytes; ++i) {
-        out[i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
 
 std::string Format(const char* pattern, int first, int second = 0) {
     char text[160];
@@ -218,9 +213,9 @@ bool PacketTransferEngine::transferData() {
 
         std::array<uint8_t, packet::kPacketHeaderBytes> header{};
         header[0] = packet::kPacketHeaderCode;
-        PutLittleEndian(&header[1], address, 4);
-        PutLittleEndian(&header[5], static_cast<uint32_t>(size), 2);
-        PutLittleEndian(&header[7], packet::ByteSum(bytes, static_cast<size_t>(size)), 2);
+        WriteLittleEndian(&header[1], address, 4);
+        WriteLittleEndian(&header[5], static_cast<uint32_t>(size), 2);
+        WriteLittleEndian(&header[7], packet::ByteSum(bytes, static_cast<size_t>(size)), 2);
         if (link_.write(header.data(), header.size()) != TransferStatus::Complete) {
             show(Format("Write data message failed: Packet %d", number));
             return false;
@@ -280,8 +275,8 @@ bool PacketTransferEngine::transferData() {
 bool PacketTransferEngine::sendChecksum() {
     std::array<uint8_t, packet::kChecksumFrameBytes> frame{};
     frame[0] = packet::kChecksumCode;
-    PutLittleEndian(&frame[1], static_cast<uint32_t>(profile_.startAddress), 4);
-    PutLittleEndian(&frame[5], totalSent_, 4);
+    WriteLittleEndian(&frame[1], static_cast<uint32_t>(profile_.startAddress), 4);
+    WriteLittleEndian(&frame[5], totalSent_, 4);
     if (link_.write(frame.data(), frame.size()) != TransferStatus::Complete) {
         show("Write checksum message failed");
         return false;

@@ -1,17 +1,10 @@
 #include "transfer/TransferProfile.h"
 
+#include "text/AsciiCase.h"
 #include "text/NumberText.h"
 
 namespace harmoload {
 namespace {
-
-void ToUpper(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-}
 
 std::optional<int32_t> Valid(uint32_t value) {
     const auto result = static_cast<int32_t>(value);
@@ -24,7 +17,7 @@ std::optional<int32_t> Valid(uint32_t value) {
 }  // namespace
 
 std::optional<int32_t> ParseProfileSize(std::string text) {
-    ToUpper(text);
+    text = AsciiUpperCase(text);
     if (IsDecimalText(text)) {
         return Valid(DecimalTextValue(text));
     }
@@ -41,7 +34,7 @@ std::optional<int32_t> ParseProfileSize(std::string text) {
 }
 
 std::optional<int32_t> ParseProfileAddress(std::string text) {
-    ToUpper(text);
+    text = AsciiUpperCase(text);
     if (IsDecimalText(text)) {
         return Valid(DecimalTextValue(text));
     }

@@ -1,6 +1,7 @@
 #include "update/DropSelection.h"
 
 #include "platform/Files.h"
+#include "text/AsciiCase.h"
 
 namespace harmoload {
 
@@ -15,10 +16,7 @@ bool HasPackageExtension(std::string_view path) {
         return false;
     }
     for (size_t i = 0; i < extension.size(); ++i) {
-        const char upper = extension[i] >= 'a' && extension[i] <= 'z'
-                               ? static_cast<char>(extension[i] - 'a' + 'A')
-                               : extension[i];
-        if (upper != kPackageExtension[i]) {
+        if (AsciiUpper(extension[i]) != kPackageExtension[i]) {
             return false;
         }
     }

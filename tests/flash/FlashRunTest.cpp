@@ -8,6 +8,7 @@
 #include <optional>
 #include <sstream>
 
+#include "bytes/LittleEndian.h"
 #include "flash/FlashCommandEngine.h"
 #include "platform/testing/RecordingNotifier.h"
 #include "platform/testing/VirtualClock.h"
@@ -29,14 +30,6 @@ Bytes Pattern(size_t size) {
         bytes[i] = static_cast<uint8_t>((i * 13 + i / 509 + 1) & 0xFF);
     }
     return bytes;
-}
-
-uint32_t Get32(const Bytes& frame, size_t at) {
-    return frame[at] | frame[at + 1] << 8 | frame[at + 2] << 16 | uint32_t{frame[at + 3]} << 24;
-}
-
-uint16_t Get16(const Bytes& frame, size_t at) {
-    return static_cast<uint16_t>(frame[at] | frame[at + 1] << 8);
 }
 
 std::string Fatal(const std::string& text) {
@@ -159,10 +152,10 @@ TEST_F(FlashRun, AReservedFirstSectorIsSkippedWithItsDataAndItsProgressSteps) {
 
     const auto sums = frames(0x08);
     ASSERT_EQ(sums.size(), 2u);
-    EXPECT_EQ(Get32(sums[0], 1), 0x1000u);
-    EXPECT_EQ(Get32(sums[0], 5), 4096u);
-    EXPECT_EQ(Get32(sums[1], 1), 0x2000u);
-    EXPECT_EQ(Get32(sums[1], 5), 1808u);
+    EXPECT_EQ(ReadLittleEndian32(&sums[0][1]), 0x1000u);
+    EXPECT_EQ(ReadLittleEndian32(&sums[0][5]), 4096u);
+    EXPECT_EQ(ReadLittleEndian32(&sums[1][1]), 0x2000u);
+    EXPECT_EQ(ReadLittleEndian32(&sums[1][5]), 1808u);
     EXPECT_TRUE(instrument().errors().empty()) << ::testing::PrintToString(instrument().errors());
 }
 
@@ -209,7 +202,7 @@ TEST_F(FlashRun, AFileOffsetAtTheEndOfTheFileErasesTheFirstSectorAndSumsNothing)
     EXPECT_EQ(frames(0x04).size(), 1u);
     EXPECT_TRUE(frames(0x07).empty());
     ASSERT_EQ(frames(0x08).size(), 1u);
-    EXPECT_EQ(Get32(frames(0x08)[0], 5), 0u);
+    EXPECT_EQ(ReadLittleEndian32(&frames(0x08)[0][5]), 0u);
 }
 
 TEST_F(FlashRun, TheFileOffsetSkipsWordsOfTheFile) {
@@ -230,12 +223,12 @@ TEST_F(FlashRun, BlocksSplitASectorAndTheirAddressesAdvanceByTheirWords) {
     const auto headers = frames(0x07);
     ASSERT_EQ(headers.size(), 9u);
     for (uint32_t k = 0; k < 8; ++k) {
-        EXPECT_EQ(Get32(headers[k], 1), k * 4096);
-        EXPECT_EQ(Get16(headers[k], 5), 4096);
+        EXPECT_EQ(ReadLittleEndian32(&headers[k][1]), k * 4096);
+        EXPECT_EQ(ReadLittleEndian16(&headers[k][5]), 4096);
     }
-    EXPECT_EQ(Get32(headers[8], 1), 0x8000u);
-    EXPECT_EQ(Get16(headers[8], 5), 2048);
-    EXPECT_EQ(Get32(frames(0x08)[1], 5), 2048u);
+    EXPECT_EQ(ReadLittleEndian32(&headers[8][1]), 0x8000u);
+    EXPECT_EQ(ReadLittleEndian16(&headers[8][5]), 2048);
+    EXPECT_EQ(ReadLittleEndian32(&frames(0x08)[1][5]), 2048u);
     EXPECT_EQ(flashBytes(0, 65536 + 4096), Bytes(data.begin(), data.end() - 1));
     EXPECT_EQ(instrument().flash().words(0x8000 + 2048, 1).front(), 0xFFFF);
 }
@@ -248,8 +241,8 @@ TEST_F(FlashRun, AFullBlockOf65536WordsCarriesZeroAsItsCount) {
     ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
     const auto headers = frames(0x07);
     ASSERT_EQ(headers.size(), 2u);
-    EXPECT_EQ(Get16(headers[0], 5), 0);
-    EXPECT_EQ(Get16(headers[1], 5), 50);
+    EXPECT_EQ(ReadLittleEndian16(&headers[0][5]), 0);
+    EXPECT_EQ(ReadLittleEndian16(&headers[1][5]), 50);
     EXPECT_EQ(flashBytes(0, data.size()), data);
 }
 
@@ -358,7 +351,7 @@ TEST_F(FlashRun, ARefusedBlockIsSentAgainAfterASecondToTheSameAddress) {
     const auto headers = frames(0x07);
     ASSERT_EQ(headers.size(), 4u);
     EXPECT_EQ(headers[1], headers[2]);
-    EXPECT_EQ(Get32(headers[3], 1), 2048u);
+    EXPECT_EQ(ReadLittleEndian32(&headers[3][1]), 2048u);
     // Handshake, one erase's polls (700 + 20 + 20) and the second before the resend.
     EXPECT_EQ(clock_.slept(), std::chrono::milliseconds(50 + 740 + 1000));
     EXPECT_EQ(flashBytes(0, data.size()), data);

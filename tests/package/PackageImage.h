@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "bytes/LittleEndian.h"
+
 namespace harmoload::testing {
 
 inline uint32_t ByteSum(const std::vector<uint8_t>& bytes, size_t offset, size_t count) {
@@ -14,12 +16,6 @@ inline uint32_t ByteSum(const std::vector<uint8_t>& bytes, size_t offset, size_t
         sum += bytes[i];
     }
     return static_cast<uint32_t>(sum);
-}
-
-inline void Put32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-    }
 }
 
 struct ImagePair {
@@ -42,15 +38,15 @@ struct PackageImage {
 
     // Sets a file entry (offset, size, sum) and seals its pair header again.
     void setEntry(size_t entryOffset, uint32_t offset, uint32_t size, uint32_t sum) {
-        Put32(bytes, entryOffset, offset);
-        Put32(bytes, entryOffset + 4, size);
-        Put32(bytes, entryOffset + 8, sum);
+        WriteLittleEndian32(&bytes[entryOffset], offset);
+        WriteLittleEndian32(&bytes[entryOffset + 4], size);
+        WriteLittleEndian32(&bytes[entryOffset + 8], sum);
         sealBlock(entryOffset / 128);
     }
 
     // Stores the right sum of header block b (0: package header, 1 to 3: pair headers).
     void sealBlock(size_t block) {
-        Put32(bytes, 128 * block + 124, ByteSum(bytes, 128 * block, 124));
+        WriteLittleEndian32(&bytes[128 * block + 124], ByteSum(bytes, 128 * block, 124));
     }
 
     static PackageImage Build(const std::string& model, const std::string& version,
@@ -76,9 +72,10 @@ struct PackageImage {
                                               std::pair{&pairs[i].data, DataEntry(i)}}) {
                 const uint32_t offset = static_cast<uint32_t>(image.bytes.size());
                 image.bytes.insert(image.bytes.end(), file->begin(), file->end());
-                Put32(image.bytes, entry, offset);
-                Put32(image.bytes, entry + 4, static_cast<uint32_t>(file->size()));
-                Put32(image.bytes, entry + 8, ByteSum(image.bytes, offset, file->size()));
+                WriteLittleEndian32(&image.bytes[entry], offset);
+                WriteLittleEndian32(&image.bytes[entry + 4], static_cast<uint32_t>(file->size()));
+                WriteLittleEndian32(&image.bytes[entry + 8],
+                                    ByteSum(image.bytes, offset, file->size()));
             }
             image.sealBlock(i + 1);
         }

@@ -9,6 +9,7 @@
 #include <numeric>
 #include <sstream>
 
+#include "bytes/LittleEndian.h"
 #include "platform/testing/RecordingNotifier.h"
 #include "platform/testing/VirtualClock.h"
 #include "sim/SimulatedUsb.h"
@@ -25,10 +26,6 @@ Bytes Pattern(size_t size) {
         bytes[i] = static_cast<uint8_t>((i * 7 + i / 251) & 0xFF);
     }
     return bytes;
-}
-
-uint32_t Get32(const Bytes& frame, size_t at) {
-    return frame[at] | frame[at + 1] << 8 | frame[at + 2] << 16 | uint32_t{frame[at + 3]} << 24;
 }
 
 class PacketTransfer : public ::testing::Test {
@@ -83,7 +80,7 @@ TEST_F(PacketTransfer, ASmallFileGoesAsOnePacketOfItsOwnSize) {
 
     const auto headers = frames(0x07);
     ASSERT_EQ(headers.size(), 1u);
-    EXPECT_EQ(Get32(headers[0], 1), 0x1000u);
+    EXPECT_EQ(ReadLittleEndian32(&headers[0][1]), 0x1000u);
     EXPECT_EQ(headers[0][5] | headers[0][6] << 8, 100);
     // Handshake, header, two small packets (64 and 36 bytes), checksum frame.
     EXPECT_EQ(instrument().writes(), 5);
@@ -91,8 +88,8 @@ TEST_F(PacketTransfer, ASmallFileGoesAsOnePacketOfItsOwnSize) {
     EXPECT_EQ(clock_.slept(), std::chrono::milliseconds(50));
     const auto checksum = frames(0x08);
     ASSERT_EQ(checksum.size(), 1u);
-    EXPECT_EQ(Get32(checksum[0], 1), 0x1000u);
-    EXPECT_EQ(Get32(checksum[0], 5), 100u);
+    EXPECT_EQ(ReadLittleEndian32(&checksum[0][1]), 0x1000u);
+    EXPECT_EQ(ReadLittleEndian32(&checksum[0][5]), 100u);
     EXPECT_EQ(instrument().target().read(0x1000, 100), data);
     EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{{WM_TRANSFER_PROGRESS, 1, 1}}));
 }
@@ -104,7 +101,7 @@ TEST_F(PacketTransfer, FullPacketsSendZeroAsTheirLengthAndAdvanceTheAddress) {
     ASSERT_EQ(headers.size(), 2u);
     EXPECT_EQ(headers[0][5] | headers[0][6] << 8, 0);
     EXPECT_EQ(headers[1][5] | headers[1][6] << 8, 0);
-    EXPECT_EQ(Get32(headers[1], 1), 0x1000u + 65536u);
+    EXPECT_EQ(ReadLittleEndian32(&headers[1][1]), 0x1000u + 65536u);
     EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{{WM_TRANSFER_PROGRESS, 2, 1},
                                                                {WM_TRANSFER_PROGRESS, 2, 2}}));
     // 6400 ms after each header of a 64 KiB packet, besides the handshake's 50 ms.
@@ -118,7 +115,7 @@ TEST_F(PacketTransfer, TheLastPacketCarriesTheRemainder) {
     const auto headers = frames(0x07);
     ASSERT_EQ(headers.size(), 4u);
     EXPECT_EQ(headers[3][5] | headers[3][6] << 8, 1);
-    EXPECT_EQ(Get32(headers[3], 1), 0x1000u + 3 * 4096);
+    EXPECT_EQ(ReadLittleEndian32(&headers[3][1]), 0x1000u + 3 * 4096);
     EXPECT_EQ(instrument().target().read(0x1000, static_cast<uint32_t>(data.size())), data);
 }
 
@@ -127,7 +124,7 @@ TEST_F(PacketTransfer, AResentPacketCountsTwiceInTotalSent) {
     const Bytes data = Pattern(8192);
     ASSERT_TRUE(run(data, "4k")) << ::testing::PrintToString(texts());
     EXPECT_EQ(frames(0x07).size(), 3u);
-    EXPECT_EQ(Get32(frames(0x08)[0], 5), 8192u + 4096u);
+    EXPECT_EQ(ReadLittleEndian32(&frames(0x08)[0][5]), 8192u + 4096u);
     EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{{WM_TRANSFER_PROGRESS, 2, 1},
                                                                {WM_TRANSFER_PROGRESS, 2, 2}}));
     EXPECT_EQ(instrument().target().read(0x1000, 8192), data);

@@ -1,0 +1,49 @@
+#pragma once
+// Numbers of more than one byte, in update packages and on the instrument's wire, are
+// little-endian: the lowest byte first. Readers and writers take the address of the first byte;
+// AppendLittleEndian grows a frame that is built byte by byte.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace harmoload {
+
+inline uint32_t ReadLittleEndian(const uint8_t* bytes, size_t count) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < count; ++i) {
+        value |= static_cast<uint32_t>(bytes[i]) << (8 * i);
+    }
+    return value;
+}
+
+inline uint16_t ReadLittleEndian16(const uint8_t* bytes) {
+    return static_cast<uint16_t>(ReadLittleEndian(bytes, 2));
+}
+
+inline uint32_t ReadLittleEndian32(const uint8_t* bytes) {
+    return ReadLittleEndian(bytes, 4);
+}
+
+// The lowest `count` bytes of `value`.
+inline void WriteLittleEndian(uint8_t* bytes, uint32_t value, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+inline void WriteLittleEndian16(uint8_t* bytes, uint16_t value) {
+    WriteLittleEndian(bytes, value, 2);
+}
+
+inline void WriteLittleEndian32(uint8_t* bytes, uint32_t value) {
+    WriteLittleEndian(bytes, value, 4);
+}
+
+inline void AppendLittleEndian(std::vector<uint8_t>& bytes, uint32_t value, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
+}
+
+}  // namespace harmoload
