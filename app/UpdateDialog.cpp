@@ -70,8 +70,6 @@ struct UpdateDialogMessages {
     };
 };
 
-UpdateDialog* UpdateDialog::current_ = nullptr;
-
 UpdateDialogOptions SystemUpdateDialogOptions() {
     UpdateDialogOptions options;
     options.languageId = SystemDefaultLangId();
@@ -86,9 +84,6 @@ UpdateDialog::~UpdateDialog() {
     // Close is refused while a run writes, so this waits only when the dialog ended some other
     // way: stopping the run mid-write could leave the instrument unusable.
     waitForWorker();
-    if (current_ == this) {
-        current_ = nullptr;
-    }
 }
 
 bool UpdateDialog::instrumentAnswers() {
@@ -251,7 +246,6 @@ void UpdateDialog::onInitDialog() {
     groupBox1_.setRadius(10);
     groupBox2_.setRadius(10);
 
-    current_ = this;
     pullFromControls();
     devicePresent_ = 0;
 

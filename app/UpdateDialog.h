@@ -55,9 +55,6 @@ class UpdateDialog : public ui::Dialog {
     // True from the Update action until the worker has restored the Update button.
     bool updateRunning() const { return busy_; }
 
-    // The dialog that is running, for the update worker; set during start-up.
-    static UpdateDialog* Current() { return current_; }
-
   protected:
     // The instrument side, which tests may stand in for.
     // Whether an instrument answers: the packet-transfer link opened and closed at once.
@@ -133,8 +130,6 @@ class UpdateDialog : public ui::Dialog {
     HANDLE worker_ = nullptr;
     // What the worker runs: taken when the run starts, read only by the worker.
     UpdateRunSetup runSetup_;
-
-    static UpdateDialog* current_;
 };
 
 }  // namespace harmoload
