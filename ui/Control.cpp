@@ -49,6 +49,10 @@ bool Control::handleMessage(UINT, WPARAM, LPARAM, LRESULT&) {
     return false;
 }
 
+LRESULT Control::defaultHandling(UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefSubclassProc(hwnd_, message, wParam, lParam);
+}
+
 LRESULT CALLBACK Control::Procedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
                                     UINT_PTR, DWORD_PTR self) {
     auto* owner = reinterpret_cast<Control*>(self);

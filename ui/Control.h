@@ -1,7 +1,8 @@
 #pragma once
 // A dialog's control taken over by a class of the program (subclassing): the class sees the
 // control's messages first and passes on what it does not handle. The dialog hands back to it
-// the messages that concern it (WM_DRAWITEM), so a drawn control draws itself.
+// the messages that concern it (WM_DRAWITEM, WM_CTLCOLORBTN, its WM_COMMAND notifications), so a
+// drawn control draws itself.
 
 #include <windows.h>
 
@@ -24,6 +25,9 @@ class Control {
 
     // A message about this control that its parent reflected back to it; false when unhandled.
     virtual bool handleReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    // The handling the control's own class gives a message; for handlers that add to it.
+    LRESULT defaultHandling(UINT message, WPARAM wParam, LPARAM lParam);
 
   protected:
     // Runs once the control is taken over.

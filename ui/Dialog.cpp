@@ -66,13 +66,22 @@ void Dialog::pushToControls() {
     exchangeData(DataExchange(hwnd_, Exchange::Push));
 }
 
-bool Dialog::reflectToControl(UINT message, LPARAM lParam, LRESULT& result) {
+bool Dialog::reflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     HWND control = nullptr;
     if (message == WM_DRAWITEM) {
         control = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem;
+    } else if (message == WM_CTLCOLORBTN || message == WM_COMMAND) {
+        control = reinterpret_cast<HWND>(lParam);
     }
     Control* owner = Control::FromHandle(control);
-    return owner != nullptr && owner->handleReflected(message, 0, lParam, result);
+    return owner != nullptr && owner->handleReflected(message, wParam, lParam, result);
+}
+
+void Dialog::forwardToControls(UINT message, WPARAM wParam, LPARAM lParam) {
+    for (HWND child = GetWindow(hwnd_, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        SendMessageW(child, message, wParam, lParam);
+    }
 }
 
 INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -94,8 +103,12 @@ INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPA
         self->hwnd_ = nullptr;
         return FALSE;
     }
+    if (message == WM_SYSCOLORCHANGE) {
+        // The system tells top-level windows only; the drawn controls pick their colours anew.
+        self->forwardToControls(message, wParam, lParam);
+    }
     LRESULT result = 0;
-    const bool handled = self->reflectToControl(message, lParam, result) ||
+    const bool handled = self->reflectToControl(message, wParam, lParam, result) ||
                          self->handleMessage(message, wParam, lParam, result);
     if (!handled) {
         // Focus on the first control unless the dialog's start-up said otherwise.

@@ -42,7 +42,8 @@ class Dialog {
 
   private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    bool reflectToControl(UINT message, LPARAM lParam, LRESULT& result);
+    bool reflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void forwardToControls(UINT message, WPARAM wParam, LPARAM lParam);
 
     int templateId_;
     HWND hwnd_ = nullptr;

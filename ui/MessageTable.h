@@ -13,7 +13,8 @@ namespace harmoload::ui {
 template <class Window>
 struct MessageEntry {
     UINT message;
-    // WM_COMMAND entries: the control id whose click is meant; 0 for other messages.
+    // WM_COMMAND entries: the control id whose click is meant, or 0 for a control's own click
+    // reflected back to it; 0 for other messages.
     UINT commandId;
     // True when handled, with the message's result; false leaves it to the default handling.
     bool (*handle)(Window& window, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -27,8 +28,8 @@ bool DispatchMessageTo(std::span<const MessageEntry<Window>> table, Window& wind
         if (entry.message != message) {
             continue;
         }
-        if (message == WM_COMMAND &&
-            (LOWORD(wParam) != entry.commandId || HIWORD(wParam) != BN_CLICKED)) {
+        if (message == WM_COMMAND && ((entry.commandId != 0 && LOWORD(wParam) != entry.commandId) ||
+                                      HIWORD(wParam) != BN_CLICKED)) {
             continue;
         }
         return entry.handle(window, wParam, lParam, result);
@@ -144,7 +145,134 @@ constexpr MessageEntry<detail::WindowOf<Method>> OnSetCursor() {
             }};
 }
 
-// void onMessage(): a message of the program's own, without parameters.
+// The crackers of the drawn controls. Those that run "after the default" let the control's own
+// class handle the message first and keep its result; the window offers defaultHandling
+// (ui::Control).
+
+// void onMouse(UINT flags, POINT point): a mouse message with its point in client coordinates
+// (WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP). The handler runs the default handling itself
+// where it wants it.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnMouse(UINT message) {
+    return {message, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                const POINT point{static_cast<short>(LOWORD(lParam)),
+                                  static_cast<short>(HIWORD(lParam))};
+                (window.*Method)(static_cast<UINT>(wParam), point);
+                result = 0;
+                return true;
+            }};
+}
+
+// void onMessage(): after the default (WM_KILLFOCUS, WM_CANCELMODE, WM_SETFOCUS,
+// WM_SYSCOLORCHANGE).
+template <auto Method, UINT Message>
+constexpr MessageEntry<detail::WindowOf<Method>> AfterDefault() {
+    return {Message, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                result = window.defaultHandling(Message, wParam, lParam);
+                (window.*Method)();
+                return true;
+            }};
+}
+
+// void onActivate(bool active): WM_ACTIVATE, after the default.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnActivate() {
+    return {WM_ACTIVATE, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                result = window.defaultHandling(WM_ACTIVATE, wParam, lParam);
+                (window.*Method)(LOWORD(wParam) != WA_INACTIVE);
+                return true;
+            }};
+}
+
+// void onEnable(bool enabled): WM_ENABLE, after the default.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnEnable() {
+    return {WM_ENABLE, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                result = window.defaultHandling(WM_ENABLE, wParam, lParam);
+                (window.*Method)(wParam != FALSE);
+                return true;
+            }};
+}
+
+// LRESULT onGetDlgCode(LRESULT defaultCode): the keys and roles a control claims in a dialog.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnGetDlgCode() {
+    return {WM_GETDLGCODE, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                result = (window.*Method)(window.defaultHandling(WM_GETDLGCODE, wParam, lParam));
+                return true;
+            }};
+}
+
+// void onSetStyle(UINT style, bool redraw): BM_SETSTYLE; the handler passes the style on.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnSetButtonStyle() {
+    return {BM_SETSTYLE, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                (window.*Method)(static_cast<UINT>(wParam), lParam != 0);
+                result = 0;
+                return true;
+            }};
+}
+
+// void onSetCheck(WPARAM state): BM_SETCHECK.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnSetCheck() {
+    return {BM_SETCHECK, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM, LRESULT& result) {
+                (window.*Method)(wParam);
+                result = 0;
+                return true;
+            }};
+}
+
+// LRESULT onGetCheck(): BM_GETCHECK.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnGetCheck() {
+    return {BM_GETCHECK, 0, [](detail::WindowOf<Method>& window, WPARAM, LPARAM, LRESULT& result) {
+                result = (window.*Method)();
+                return true;
+            }};
+}
+
+// HBRUSH onCtlColor(HDC dc): a control's colour request (WM_CTLCOLORBTN, WM_CTLCOLORSTATIC),
+// reflected back to the control.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnCtlColor(UINT message) {
+    return {message, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM, LRESULT& result) {
+                result = reinterpret_cast<LRESULT>((window.*Method)(reinterpret_cast<HDC>(wParam)));
+                return true;
+            }};
+}
+
+// void onReflectedClick(): the control's own click reflected back to it; the click then goes on
+// to the dialog as usual.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnReflectedClick() {
+    return {WM_COMMAND, 0, [](detail::WindowOf<Method>& window, WPARAM, LPARAM, LRESULT&) {
+                (window.*Method)();
+                return false;
+            }};
+}
+
+// void onPrint(HDC dc, LPARAM flags): WM_PRINT and WM_PRINTCLIENT, the window drawn into a
+// given device context (PrintWindow, and the tests' memory contexts).
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnPrint(UINT message) {
+    return {message, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                (window.*Method)(reinterpret_cast<HDC>(wParam), lParam);
+                result = 0;
+                return true;
+            }};
+}
+
+// void onMessage(): a message without parameters.
 template <auto Method>
 constexpr MessageEntry<detail::WindowOf<Method>> OnMessage(UINT message) {
     return {message, 0, [](detail::WindowOf<Method>& window, WPARAM, LPARAM, LRESULT& result) {
