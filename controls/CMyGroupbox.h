@@ -1,6 +1,10 @@
 #pragma once
-// The two step frames of the dialog (group-box buttons). The frame keeps the look of a standard
-// group box for now; its caption is its window text.
+// The two step frames of the dialog: a caption in blue over a pale shadow, and an anti-aliased
+// frame with rounded corners whose top edge gives way to the caption. The control paints itself
+// completely, over whatever lies behind it, with GDI+ (which the program has started). Its caption
+// is its window text, so the language file's texts show.
+
+#include <windows.h>
 
 #include "ui/Control.h"
 
@@ -8,12 +12,28 @@ namespace harmoload {
 
 class CMyGroupbox : public ui::Control {
   public:
+    enum class CaptionAlign { Left = 0, Centre = 1, Right = 2 };
+
     // Corner radius in pixels, and the caption's distance from the left and right edges.
     void setRadius(int radius) { radius_ = radius; }
     int radius() const { return radius_; }
 
+  protected:
+    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
   private:
+    friend struct CMyGroupboxMessages;
+
+    bool onPaint();
+    void onPrintClient(HDC dc, LPARAM) { paint(dc); }
+    void paint(HDC dc);
+
+    CaptionAlign captionAlign_ = CaptionAlign::Left;
     int radius_ = 20;
+    int lineWidth_ = 2;
+    COLORREF captionColor_ = RGB(0, 70, 213);
+    COLORREF frameColor_ = RGB(208, 208, 191);
+    COLORREF shadowColor_ = RGB(224, 232, 217);
 };
 
 }  // namespace harmoload

@@ -1,10 +1,46 @@
 #pragma once
-// The package path box: a read-only edit control that behaves as a standard one for now.
+// The package path box: an edit control with a one-pixel steel-blue frame of its own, that selects
+// its whole text when it gains the focus, and whose numeric text the user can change by dragging
+// the mouse up or down with the left button held: the pointer hides and returns to where the drag
+// began after every step. A path is not numeric text, so the path box behaves as a plain edit
+// control for it.
+
+#include <windows.h>
 
 #include "ui/Control.h"
 
 namespace harmoload {
 
-class DragValueEdit : public ui::Control {};
+class DragValueEdit : public ui::Control {
+  public:
+    // The frame's colour.
+    static constexpr COLORREF kFrameColor = RGB(123, 158, 189);
+    // Pixels of pointer travel per step of the value.
+    static constexpr int kPixelsPerStep = 8;
+
+    bool dragging() const { return dragging_ != FALSE; }
+
+  protected:
+    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+  private:
+    friend struct DragValueEditMessages;
+
+    void onLButtonDown(UINT flags, POINT point);
+    void onMouseMove(UINT flags, POINT point);
+    void onLButtonUp(UINT flags, POINT point);
+    bool onSetCursor();
+    void onSetFocus() { selectAll(); }
+    void onNcPaint();
+    void onPrint(HDC dc, LPARAM flags);
+
+    bool hasNumericText() const;
+    void selectAll();
+    void returnPointer();
+    void drawFrame(HDC dc);
+
+    POINT dragAnchor_{0, 0};
+    BOOL dragging_ = FALSE;
+};
 
 }  // namespace harmoload

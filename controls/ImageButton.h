@@ -1,9 +1,15 @@
 #pragma once
-// The Browse and Update buttons: owner-drawn push buttons that show a bitmap, centred, with one
-// colour of it left out so that the dialog shows through, and a cursor of their own while the
-// pointer is over them. A click reaches the dialog as an ordinary button click.
+// The Browse and Update buttons: flat, owner-drawn push buttons that show a bitmap whose
+// transparent colour lets a copy of the dialog's background show through. The bitmap moves one
+// pixel down and to the right while the button is held, a disabled button shows it embossed, a
+// cursor of the button's own shows while the pointer is over it, and the button follows the
+// pointer entering and leaving it. A click reaches the dialog as an ordinary button click; a
+// double click counts as two.
 
 #include <windows.h>
+
+#include <array>
+#include <string>
 
 #include "ui/Control.h"
 #include "ui/MessageTable.h"
@@ -12,34 +18,118 @@ namespace harmoload {
 
 class ImageButton : public ui::Control {
   public:
-    ImageButton() = default;
+    ImageButton();
     ~ImageButton() override;
 
-    // Shows the program's bitmap resource bitmapId, leaving out the pixels of transparentColor.
-    // An id without a bitmap leaves the button without an image. Returns 0.
-    int setBitmapResources(int bitmapId, COLORREF transparentColor);
+    // Results of the set-up operations.
+    static constexpr int kDone = 0;
+    static constexpr int kNoImageSize = 1;
+    static constexpr int kNoMask = 2;
+    static constexpr int kNoCursor = 1;
 
-    // The cursor resource shown over the button (0: the default pointer); 1 when it cannot be
-    // loaded.
-    int setHoverCursor(int cursorId, bool repaint);
+    // Shows the program's bitmap resources: the first, and the second when its id is not 0; the
+    // pixels of each one's transparent colour let the background through. An id without a
+    // bitmap gives no image.
+    int setBitmapResources(int firstId, COLORREF firstTransparent, int secondId = 0,
+                           COLORREF secondTransparent = 0);
+    // The same with bitmaps the button takes over. The first image shows while the button is
+    // hovered or pressed, the second (if any) otherwise.
+    int setBitmaps(HBITMAP first, COLORREF firstTransparent, HBITMAP second = nullptr,
+                   COLORREF secondTransparent = 0);
+    // Paints a copy of the parent's pixels behind the image instead of a fill; the copy is taken
+    // anew at the next paint.
+    void setTransparent(bool repaint = true);
+    // Whether the button shows a thin frame while hovered or pressed.
+    void setFlatBorder(bool on, bool repaint = true);
+    // The cursor resource shown over the button (0: the default pointer).
+    int setHoverCursor(int cursorId, bool repaint = true);
+    // The caption's colours, all of them the system's button face and button text.
+    void setDefaultColors(bool repaint = true);
+
+    bool hovered() const { return hovered_ != FALSE; }
 
     bool handleReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
   protected:
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void onAttached() override;
+
+    // The drawing steps of one paint, in this order. R is the button's rectangle, caption the
+    // caption's rectangle, which the image narrows when there is a caption.
+    virtual void drawBackground(HDC dc, const RECT& area);
+    virtual void drawBorder(HDC dc, const RECT& area);
+    virtual void drawImage(HDC dc, const RECT& area, bool hasCaption, RECT& caption);
+    virtual void drawCaption(HDC dc, const RECT& area, const std::wstring& text, RECT& caption);
 
   private:
     friend struct ImageButtonMessages;
 
-    void onDrawItem(const DRAWITEMSTRUCT& item);
-    bool onSetCursor();
-    // BM_GETIMAGE: the bitmap shown.
-    LRESULT onGetImage(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(bitmap_); }
-    void freeBitmap();
+    // One image: the bitmap with its transparent pixels made black, and the mask that is set
+    // where they were.
+    struct ImageSlot {
+        HBITMAP bitmap = nullptr;
+        LONG width = 0;
+        LONG height = 0;
+        HBITMAP mask = nullptr;
+        COLORREF transparent = 0;
+    };
+    // The parent's pixels behind the button, kept between paints.
+    struct Snapshot {
+        HDC dc = nullptr;
+        HBITMAP bitmap = nullptr;
+        HGDIOBJ replaced = nullptr;
+    };
+    struct ColorPair {
+        COLORREF background;
+        COLORREF text;
+    };
 
-    HBITMAP bitmap_ = nullptr;
-    COLORREF transparentColor_ = RGB(255, 255, 255);
+    void onDrawItem(const DRAWITEMSTRUCT& item);
+    LRESULT onGetDlgCode(LRESULT defaultCode);
+    void onSetStyle(UINT style, bool redraw);
+    void onSetCheck(WPARAM state);
+    LRESULT onGetCheck() { return checkState_ ? BST_CHECKED : BST_UNCHECKED; }
+    void onMouseMove(UINT flags, POINT point);
+    void onDoubleClick(UINT flags, POINT point);
+    void onActivate(bool active);
+    void onEnable(bool enabled);
+    bool onSetCursor();
+    void onSysColorChange();
+    HBRUSH onCtlColor(HDC) { return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)); }
+    void onReflectedClick();
+    // BM_GETIMAGE: the first image's bitmap, as the button keeps it.
+    LRESULT onGetImage(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(images_[0].bitmap); }
+
+    void cancelHover();
+    void repaint(bool erase);
+    int takeImage(ImageSlot& slot, HBITMAP bitmap, COLORREF transparent);
+    void freeImages();
+    void dropSnapshot();
+    void paintSnapshot(HDC dc, const RECT& area);
+
+    // Fields as the button's users know them; the flags are Win32 BOOLs.
+    BOOL embossDisabled_ = TRUE;
+    int imageMarginX_ = 3;
+    POINT pressedOffset_{1, 1};
+    COLORREF backgroundColor_;
+    // The program never changes it.
+    BOOL flat_ = TRUE;
+    BOOL hovered_ = FALSE;
+    BOOL transparent_ = FALSE;
+    // The state of the paint under way.
+    BOOL pressed_ = FALSE;
+    BOOL focused_ = FALSE;
+    BOOL disabled_ = FALSE;
+    BOOL isDefault_ = FALSE;
+    BOOL checkBox_ = FALSE;
+    BOOL flatBorder_ = TRUE;
+    ColorPair hotColors_{};
+    ColorPair normalColors_{};
+    ColorPair focusedColors_{};
     HCURSOR hoverCursor_ = nullptr;
+    Snapshot snapshot_;
+    BOOL checkState_ = FALSE;
+    std::array<ImageSlot, 2> images_{};
 };
 
 }  // namespace harmoload
