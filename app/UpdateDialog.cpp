@@ -23,6 +23,13 @@ namespace {
 // The buttons leave out their pictures' white pixels.
 constexpr COLORREF kTransparentWhite = RGB(255, 255, 255);
 
+// The dialog's look for an image button: the dialog shows through, no frame, the hand cursor.
+void ConfigureImageButton(ImageButton& button) {
+    button.setTransparent(true);
+    button.setFlatBorder(false, true);
+    button.setHoverCursor(IDC_HAND_CURSOR, false);
+}
+
 // Posted at the end of start-up: open the items of the command line once the dialog shows.
 constexpr UINT WM_OPEN_STARTUP_ITEMS = WM_APP + 1;
 
@@ -250,13 +257,14 @@ void UpdateDialog::onInitDialog() {
     devicePresent_ = 0;
 
     browseButton_.setBitmapResources(IDB_OPEN_FOLDER, kTransparentWhite);
-    browseButton_.setHoverCursor(IDC_HAND_CURSOR, false);
-    updateButton_.setHoverCursor(IDC_HAND_CURSOR, false);
+    ConfigureImageButton(browseButton_);
+    ConfigureImageButton(updateButton_);
 
     devicePresent_ = presenceCheck();
 
     // Right after start-up the Update image follows the instrument alone.
     setUpdateImage(devicePresent_ != 0);
+    ConfigureImageButton(updateButton_);
     languageTable_.setFile(options_.programDirectory + LanguageFileName(options_.languageId));
     ApplyDialogTexts(hwnd(), languageTable_);
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Draws the pictures of Harmoload.exe into a folder, from nothing but this script: the Update
 # labels (84 x 29), the open folder of Browse (16 x 16), the program icon and the hand cursor.
-# White (FFFFFF) is the colour the buttons leave out, so no pixel of a label's face is pure white.
+# White (FFFFFF) is the colour the buttons leave out: it lies around a label's rounded face and
+# in its letters, so the letters show the dialog's light background and stay open when a disabled
+# button draws the picture embossed; nothing else on a face is pure white.
 # Needs ImageMagick and the fonts of scripts/setup.sh.
 set -euo pipefail
 out="${1:?usage: draw-pictures.sh OUTPUT_FOLDER}"
@@ -25,10 +27,10 @@ label() {
         -gravity center -annotate +0+0 "$text" \
         -type "$type" -compress None "BMP3:$9"
 }
-label "Update" "$latin" 15 '#62aef0' '#1b5aa6' '#12407a' '#fefefe' TrueColor "$out/update-english.bmp"
-label "Update" "$latin" 15 '#d9d9d9' '#a3a3a3' '#7a7a7a' '#f4f4f4' Palette "$out/update-english-grey.bmp"
-label "更新" "$chinese" 16 '#62aef0' '#1b5aa6' '#12407a' '#fefefe' TrueColor "$out/update-chinese.bmp"
-label "更新" "$chinese" 16 '#d9d9d9' '#a3a3a3' '#7a7a7a' '#f4f4f4' Palette "$out/update-chinese-grey.bmp"
+label "Update" "$latin" 15 '#62aef0' '#1b5aa6' '#12407a' '#ffffff' TrueColor "$out/update-english.bmp"
+label "Update" "$latin" 15 '#d9d9d9' '#a3a3a3' '#7a7a7a' '#ffffff' Palette "$out/update-english-grey.bmp"
+label "更新" "$chinese" 16 '#62aef0' '#1b5aa6' '#12407a' '#ffffff' TrueColor "$out/update-chinese.bmp"
+label "更新" "$chinese" 16 '#d9d9d9' '#a3a3a3' '#7a7a7a' '#ffffff' Palette "$out/update-chinese-grey.bmp"
 
 # The open folder of Browse: back wall with its tab, and the front flap tilted open.
 convert -size 16x16 xc:white +antialias -stroke '#7a5a10' \
