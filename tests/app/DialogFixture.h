@@ -83,12 +83,18 @@ inline std::vector<uint32_t> Pixels(HBITMAP bitmap) {
     return rows == size.bmHeight ? pixels : std::vector<uint32_t>{};
 }
 
-// The pixels of the program's bitmap resource.
+// The pixels of the program's bitmap resource as an image button keeps it: its white, the
+// colour the buttons leave out, made black.
 inline std::vector<uint32_t> ResourcePixels(int bitmapId) {
     auto* bitmap = static_cast<HBITMAP>(
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, 0));
     std::vector<uint32_t> pixels = Pixels(bitmap);
     DeleteObject(bitmap);
+    for (uint32_t& pixel : pixels) {
+        if ((pixel & 0xFFFFFF) == 0xFFFFFF) {
+            pixel &= 0xFF000000;
+        }
+    }
     return pixels;
 }
 

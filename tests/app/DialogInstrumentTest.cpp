@@ -463,15 +463,16 @@ TEST_F(DialogUpdateRunTest, AFailedPacketEndsTheRunWithTheFailureFrame) {
     EXPECT_TRUE(updateVisible(running));
 }
 
-// The dialog as the user sees it with the build's language files: ready (the coloured Update
-// image), in the middle of a run, its result message and after the run; kept as test artefacts.
+// The dialog as the user sees it with the build's language files, in English and Chinese: ready
+// (the coloured Update image), in the middle of a run, its result message and after the run;
+// kept as test artefacts.
 TEST_F(DialogUpdateRunTest, ScreenshotsOfAnUpdate) {
     ui::GdiplusSession gdiplus;
     std::filesystem::copy(TempFolder::AsPath(ProgramDirectory() + "Language"),
                           TempFolder::AsPath(folder.path("Language")),
                           std::filesystem::copy_options::recursive |
                               std::filesystem::copy_options::overwrite_existing);
-    const auto shoot = [](RunningDialog& running, HWND window, const char* name) {
+    const auto shoot = [](RunningDialog& running, HWND window, const std::string& name) {
         RedrawWindow(window, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         running.sync();
@@ -480,20 +481,23 @@ TEST_F(DialogUpdateRunTest, ScreenshotsOfAnUpdate) {
         EXPECT_TRUE(SaveScreenshot(window, file));
         EXPECT_GT(std::filesystem::file_size(file), 1000u);
     };
-    ASSERT_TRUE(attach());
-    RunningDialog running(OptionsIn(folder), OwnLinks{});
-    openReady(running);
-    shoot(running, running.window(), "dialog-update-ready.png");
+    for (const uint16_t languageId : {uint16_t{0x0409}, kChineseLangId}) {
+        const std::string language = languageId == kChineseLangId ? "-chinese" : "";
+        ASSERT_TRUE(attach());
+        RunningDialog running(OptionsIn(folder, languageId), OwnLinks{});
+        running.drop({package});
+        shoot(running, running.window(), "dialog-update-ready" + language + ".png");
 
-    ClickUpdate(running);
-    EXPECT_TRUE(WaitFor([&] { return Progress(running).position >= 2; }));
-    shoot(running, running.window(), "dialog-update-running.png");
+        ClickUpdate(running);
+        EXPECT_TRUE(WaitFor([&] { return Progress(running).position >= 2; }));
+        shoot(running, running.window(), "dialog-update-running" + language + ".png");
 
-    HWND result = running.waitForBox(L"Success");
-    ASSERT_NE(result, nullptr);
-    shoot(running, result, "dialog-update-result.png");
-    closeResultAndWaitForTheEnd(running, result);
-    shoot(running, running.window(), "dialog-update-done.png");
+        HWND result = running.waitForBox(L"Success");
+        ASSERT_NE(result, nullptr);
+        shoot(running, result, "dialog-update-result" + language + ".png");
+        closeResultAndWaitForTheEnd(running, result);
+        shoot(running, running.window(), "dialog-update-done" + language + ".png");
+    }
 }
 
 }  // namespace

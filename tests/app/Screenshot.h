@@ -12,8 +12,10 @@
 
 namespace harmoload::testing {
 
-// The screen's pixels in the area, saved as a PNG.
-inline bool SaveScreenshot(const RECT& area, const std::filesystem::path& file) {
+// The screen's pixels in the area, saved as a PNG; with the pointer drawn in where it is, as a
+// person looking at the screen would see it.
+inline bool SaveScreenshot(const RECT& area, const std::filesystem::path& file,
+                           bool withPointer = false) {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     HDC screen = GetDC(nullptr);
@@ -21,6 +23,19 @@ inline bool SaveScreenshot(const RECT& area, const std::filesystem::path& file) 
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ replaced = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    CURSORINFO pointer{};
+    pointer.cbSize = sizeof pointer;
+    ICONINFO shape{};
+    if (withPointer && GetCursorInfo(&pointer) && pointer.hCursor != nullptr &&
+        GetIconInfo(pointer.hCursor, &shape)) {
+        DrawIconEx(memory, pointer.ptScreenPos.x - area.left - static_cast<int>(shape.xHotspot),
+                   pointer.ptScreenPos.y - area.top - static_cast<int>(shape.yHotspot),
+                   pointer.hCursor, 0, 0, 0, nullptr, DI_NORMAL);
+        DeleteObject(shape.hbmMask);
+        if (shape.hbmColor != nullptr) {
+            DeleteObject(shape.hbmColor);
+        }
+    }
     SelectObject(memory, replaced);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
@@ -38,10 +53,11 @@ inline bool SaveScreenshot(const RECT& area, const std::filesystem::path& file) 
 }
 
 // The window's pixels as they are on the screen.
-inline bool SaveScreenshot(HWND window, const std::filesystem::path& file) {
+inline bool SaveScreenshot(HWND window, const std::filesystem::path& file,
+                           bool withPointer = false) {
     RECT area{};
     GetWindowRect(window, &area);
-    return SaveScreenshot(area, file);
+    return SaveScreenshot(area, file, withPointer);
 }
 
 // The artefacts folder, made when missing.

@@ -87,6 +87,59 @@ TEST_P(ScreenshotTest, TextsFitAndTheDialogIsKept) {
     EXPECT_GT(std::filesystem::file_size(file), 1000u);
 }
 
+// The drawn controls as the pointer and the system move them: the dialog with the instrument
+// attached and a package open, idle, with the pointer over Update, with Update held down, and with
+// both buttons disabled; each kept as an artefact, the pointer drawn in.
+TEST_P(ScreenshotTest, ButtonsIdleHoveredPressedAndDisabledAreKept) {
+    const uint16_t languageId = GetParam();
+    UpdateDialogOptions options;
+    options.languageId = languageId;
+    options.programDirectory = ProgramDirectory();
+    RunningDialog running(options, /*instrument=*/true);
+    running.drop({WritePackage(folder, "Harmo-HM900-V2.10.dat", {"A0", "", "C1"})});
+    HWND update = running.item(IDC_BTN_UPDATE);
+    RECT client{};
+    GetClientRect(update, &client);
+    POINT centre{client.right / 2, client.bottom / 2};
+    const LPARAM at = MAKELPARAM(centre.x, centre.y);
+    const std::string language = languageId == kChineseLangId ? "chinese" : "english";
+    const auto shoot = [&](const char* state) {
+        running.sync();
+        std::this_thread::sleep_for(300ms);
+        running.sync();
+        const auto file = ArtefactsFolder() / ("dialog-" + language + "-" + state + ".png");
+        EXPECT_TRUE(SaveScreenshot(running.window(), file, /*withPointer=*/true));
+    };
+    // Away: below the dialog, out of the pictures.
+    RECT window{};
+    GetWindowRect(running.window(), &window);
+    const POINT away{window.left + 20, window.bottom + 60};
+    SetCursorPos(away.x, away.y);
+    shoot("idle");
+
+    POINT over = centre;
+    ClientToScreen(update, &over);
+    SetCursorPos(over.x, over.y);
+    PostMessageW(update, WM_MOUSEMOVE, 0, at);
+    SendMessageW(update, WM_SETCURSOR, reinterpret_cast<WPARAM>(update),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    shoot("hovered");
+
+    PostMessageW(update, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    shoot("pressed");
+    // Released off the button: no update starts.
+    PostMessageW(update, WM_LBUTTONUP, 0, MAKELPARAM(-5, -5));
+    running.sync();
+    EXPECT_EQ(running.dialog().updateRuns, 0);
+
+    SetCursorPos(away.x, away.y);
+    EnableWindow(update, FALSE);
+    EnableWindow(running.item(IDC_BTN_BROWSE), FALSE);
+    shoot("disabled");
+    EnableWindow(update, TRUE);
+    EnableWindow(running.item(IDC_BTN_BROWSE), TRUE);
+}
+
 INSTANTIATE_TEST_SUITE_P(Languages, ScreenshotTest, ::testing::Values(0x0409, kChineseLangId));
 
 TEST(AboutBoxScreenshot, TextsFitAndTheBoxIsKept) {
