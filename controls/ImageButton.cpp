@@ -189,8 +189,8 @@ int ImageButton::setHoverCursor(int cursorId, bool repaintNow) {
     if (cursorId == 0) {
         return kDone;
     }
-    hoverCursor_ = static_cast<HCURSOR>(LoadImageW(
-        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(cursorId), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
+    hoverCursor_ = static_cast<HCURSOR>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(cursorId), IMAGE_CURSOR, 0, 0, 0));
     if (repaintNow) {
         repaint(false);
     }

@@ -93,6 +93,44 @@ TEST_F(UpdateDialogTest, SystemMenuOpensTheAboutBox) {
     EXPECT_FALSE(running.ended());
 }
 
+// The pixel the button draws at (1, 1), outside its picture: its copy of the dialog behind it.
+COLORREF ButtonBackground(HWND button) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ replaced = SelectObject(dc, bitmap);
+    SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    const COLORREF pixel = GetPixel(dc, 1, 1);
+    SelectObject(dc, replaced);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return pixel;
+}
+
+TEST_F(UpdateDialogTest, SystemColourChangeReachesTheButtons) {
+    RunningDialog running(OptionsIn(folder));
+    HWND update = running.item(IDC_BTN_UPDATE);
+    const COLORREF dialogColour = ButtonBackground(update);
+    constexpr COLORREF kRed = RGB(255, 0, 0);
+    ASSERT_NE(dialogColour, kRed);
+
+    // The dialog's pixels behind the button change; the button keeps its copy until the system's
+    // colours change.
+    RECT place{};
+    GetWindowRect(update, &place);
+    MapWindowPoints(nullptr, running.window(), reinterpret_cast<POINT*>(&place), 2);
+    HDC dc = GetDC(running.window());
+    HBRUSH red = CreateSolidBrush(kRed);
+    FillRect(dc, &place, red);
+    DeleteObject(red);
+    ReleaseDC(running.window(), dc);
+    EXPECT_EQ(ButtonBackground(update), dialogColour);
+
+    SendMessageW(running.window(), WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_EQ(ButtonBackground(update), kRed);
+}
+
 // ---- The instruction line ------------------------------------------------------------------
 
 TEST_F(UpdateDialogTest, InstructionLineWithoutInstrument) {

@@ -200,8 +200,4 @@ inline void MovePointer(HWND window, POINT point) {
     }
 }
 
-inline LPARAM At(int x, int y) {
-    return MAKELPARAM(x, y);
-}
-
 }  // namespace harmoload::testing
