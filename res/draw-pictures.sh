@@ -15,22 +15,26 @@ font() { fc-match -f '%{file}' "$1"; }
 latin="$(font 'Liberation Sans:bold')"
 chinese="$(font 'WenQuanYi Micro Hei')"
 
-# label TEXT FONT SIZE TOP BOTTOM EDGE INK TYPE OUTPUT: a rounded button face with a vertical
-# gradient, a one-pixel edge and the text centred; TYPE TrueColor (24-bit) or Palette (8-bit).
+# label TEXT FONT SIZE TOP BOTTOM EDGE INK TYPE OUTPUT [BOLDEN]: a rounded button face with a
+# vertical gradient, a one-pixel edge and the text centred; TYPE TrueColor (24-bit) or Palette
+# (8-bit). BOLDEN, a stroke width in pixels, thickens a font that has no bold face, so that its
+# strokes have pixels of pure ink and not only anti-aliased edges.
 label() {
     local text="$1" face="$2" size="$3" top="$4" bottom="$5" edge="$6" ink="$7" type="$8"
+    local bolden=(-stroke none)
+    [ -n "${10:-}" ] && bolden=(-stroke "$ink" -strokewidth "${10}")
     convert -size 84x29 "gradient:$top-$bottom" "$work/gradient.png"
     convert -size 84x29 xc:white +antialias \
         -tile "$work/gradient.png" -draw "roundrectangle 0,0 83,28 7,7" +tile \
         -fill none -stroke "$edge" -draw "roundrectangle 0,0 83,28 7,7" \
-        -stroke none -antialias -fill "$ink" -font "$face" -pointsize "$size" \
+        "${bolden[@]}" -antialias -fill "$ink" -font "$face" -pointsize "$size" \
         -gravity center -annotate +0+0 "$text" \
         -type "$type" -compress None "BMP3:$9"
 }
 label "Update" "$latin" 15 '#62aef0' '#1b5aa6' '#12407a' '#ffffff' TrueColor "$out/update-english.bmp"
 label "Update" "$latin" 15 '#d9d9d9' '#a3a3a3' '#7a7a7a' '#ffffff' Palette "$out/update-english-grey.bmp"
-label "更新" "$chinese" 16 '#62aef0' '#1b5aa6' '#12407a' '#ffffff' TrueColor "$out/update-chinese.bmp"
-label "更新" "$chinese" 16 '#d9d9d9' '#a3a3a3' '#7a7a7a' '#ffffff' Palette "$out/update-chinese-grey.bmp"
+label "更新" "$chinese" 16 '#62aef0' '#1b5aa6' '#12407a' '#ffffff' TrueColor "$out/update-chinese.bmp" 0.6
+label "更新" "$chinese" 16 '#d9d9d9' '#a3a3a3' '#7a7a7a' '#ffffff' Palette "$out/update-chinese-grey.bmp" 0.6
 
 # The open folder of Browse: back wall with its tab, and the front flap tilted open.
 convert -size 16x16 xc:white +antialias -stroke '#7a5a10' \
