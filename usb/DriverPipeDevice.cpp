@@ -60,17 +60,21 @@ bool DriverPipeDevice::open(int index) {
     if (index < 0 || static_cast<size_t>(index) >= found_.size()) {
         return false;
     }
-    // The locator keeps one path for both engines' links: this open has it to itself.
-    const auto hold = locator_->hold();
-    device_ = locator_->openDevice(found_[static_cast<size_t>(index)]);
-    if (!Valid(device_)) {
-        return false;
+    releaseHandles();
+    {
+        // The locator keeps one path for both engines' links: this open has it to itself, and
+        // gives it back before any message waits for the user.
+        const auto hold = locator_->hold();
+        device_ = locator_->openDevice(found_[static_cast<size_t>(index)]);
+        if (!Valid(device_)) {
+            return false;
+        }
+        writePipe_ = locator_->openPipe(usb::kWritePipeName);
+        readPipe_ = locator_->openPipe(usb::kReadPipeName);
     }
-    writePipe_ = locator_->openPipe(usb::kWritePipeName);
     if (!Valid(writePipe_)) {
         show(PipeOpenMessage("Write", usb::kWritePipeName), true);
     }
-    readPipe_ = locator_->openPipe(usb::kReadPipeName);
     if (!Valid(readPipe_)) {
         show(PipeOpenMessage("Read", usb::kReadPipeName), true);
     }
