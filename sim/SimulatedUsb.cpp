@@ -18,6 +18,7 @@ SimulatedUsb::SimulatedUsb(Clock& clock, const SimulatorOptions& options)
 
 void BindToSimulator(UsbLink& link, SimulatedUsb& simulator, Clock& clock) {
     link.bindLibusb(simulator.library());
+    link.bindDriverPipes(simulator.noDriver());
     link.setClock(clock);
 }
 

@@ -7,6 +7,8 @@
 #include "sim/SimulatedInstrument.h"
 #include "sim/SimulatedLibusb.h"
 #include "sim/SimulatorOptions.h"
+#include "usb/AbsentDriverPipes.h"
+#include "usb/InterfaceLocator.h"
 
 namespace harmoload {
 class Clock;
@@ -24,15 +26,20 @@ class SimulatedUsb {
 
     SimulatedInstrument& instrument() { return instrument_; }
     SimulatedLibusb& library() { return library_; }
+    // Driver pipes that find nothing: a link bound to the simulator never reaches a real
+    // instrument through its driver.
+    InterfaceLocator& noDriver() { return noDriver_; }
 
   private:
     SimulatedInstrument instrument_;
     SimulatedLibusb library_;
+    AbsentDriverPipes absentPipes_;
+    InterfaceLocator noDriver_{absentPipes_};
 };
 
 // Points the link's libusb back end at the simulated library and its clock at the simulator's,
-// so that the link's pauses and the instrument's time are one. The driver pipes find nothing
-// on this build, so the link reaches the simulated instrument alone.
+// so that the link's pauses and the instrument's time are one, and its driver pipes at a
+// locator that finds nothing, so that the link reaches the simulated instrument alone.
 void BindToSimulator(UsbLink& link, SimulatedUsb& simulator, Clock& clock);
 
 // The options in HARMOLOAD_SIM; the defaults when it is not set. Nothing when it cannot be

@@ -126,7 +126,8 @@ int LibusbDevice::bulkRead(int endpoint, uint8_t* buffer, int size, int timeoutM
                           endpoint,
                           static_cast<size_t>(size),
                           result,
-                          {buffer, received}});
+                          {buffer, received},
+                          {}});
     }
     return result;
 }
@@ -139,7 +140,8 @@ int LibusbDevice::bulkWrite(int endpoint, const uint8_t* buffer, int size, int t
                           endpoint,
                           static_cast<size_t>(size),
                           result,
-                          {buffer, static_cast<size_t>(size)}});
+                          {buffer, static_cast<size_t>(size)},
+                          {}});
     }
     return result;
 }

@@ -14,10 +14,16 @@ void TraceWriter::writeTime(std::chrono::milliseconds time) {
 
 void TraceWriter::transfer(const TransferRecord& record) {
     writeTime(record.time);
+    out_ << (record.direction == TransferDirection::Out ? " OUT" : " IN ");
     char head[96];
-    std::snprintf(head, sizeof head, " %s ep 0x%02x len %zu result %d",
-                  record.direction == TransferDirection::Out ? "OUT" : "IN ", record.endpoint,
-                  record.requested, record.result);
+    if (record.pipe.empty()) {
+        std::snprintf(head, sizeof head, " ep 0x%02x", record.endpoint);
+    } else {
+        std::snprintf(head, sizeof head, " pipe %.*s", static_cast<int>(record.pipe.size()),
+                      record.pipe.data());
+    }
+    out_ << head;
+    std::snprintf(head, sizeof head, " len %zu result %d", record.requested, record.result);
     out_ << head;
     if (!record.bytes.empty()) {
         out_ << ':';

@@ -20,6 +20,7 @@ struct TransferRecord {
     size_t requested = 0;            // bytes asked to move
     int result = 0;                  // the back end's result: bytes moved, or a negative error code
     std::span<const uint8_t> bytes;  // the bytes that moved (sent, or received)
+    std::string_view pipe;           // a driver pipe's name, which stands for the endpoint
 };
 
 class TransferTrace {
@@ -32,6 +33,7 @@ class TransferTrace {
 // Writes one line per transfer or event, timed in seconds from the given start:
 //   "    12.345 OUT ep 0x02 len 4 result 4: 01 0a 4d 02"
 //   "    12.845 IN  ep 0x81 len 1 result -116"
+//   "    12.850 IN  pipe PIPE00 len 1 result 1: f1"  (through the driver pipes)
 //   "    12.900 open: libusb"
 class TraceWriter final : public TransferTrace {
   public:

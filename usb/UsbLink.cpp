@@ -14,7 +14,7 @@ const char* LinkModeName(LinkMode mode) {
         case LinkMode::Libusb:
             return "libusb";
         case LinkMode::DriverPipes:
-            return "driver pipes";
+            return "driver-pipes";
     }
     return "none";
 }
@@ -33,7 +33,7 @@ bool UsbLink::open() {
     pipes_.reinitialise();
     if (pipes_.open(deviceIndex_)) {
         mode_ = LinkMode::DriverPipes;
-        traceEvent("open: driver pipes");
+        traceEvent("open: driver-pipes");
         return true;
     }
     mode_ = LinkMode::None;
@@ -71,7 +71,7 @@ void UsbLink::close() {
         traceEvent("close: libusb");
     } else if (mode_ == LinkMode::DriverPipes && pipes_.isOpen()) {
         pipes_.close();
-        traceEvent("close: driver pipes");
+        traceEvent("close: driver-pipes");
     }
 }
 
@@ -82,11 +82,13 @@ void UsbLink::setNotifier(Notifier* notifier) {
 
 void UsbLink::setClock(Clock& clock) {
     libusb_.setClock(clock);
+    pipes_.setClock(clock);
 }
 
 void UsbLink::setTrace(TransferTrace* trace) {
     trace_ = trace;
     libusb_.setTrace(trace);
+    pipes_.setTrace(trace);
 }
 
 void UsbLink::traceEvent(const char* text) {

@@ -14,6 +14,7 @@
 namespace harmoload {
 
 class Clock;
+class InterfaceLocator;
 class Notifier;
 class TransferTrace;
 
@@ -40,6 +41,8 @@ class UsbLink {
 
     // The libusb table the link calls (the system's unless bound elsewhere).
     void bindLibusb(LibusbApi& api) { libusb_.bind(api); }
+    // The locator the driver pipes find and open through (the process's unless bound elsewhere).
+    void bindDriverPipes(InterfaceLocator& locator) { pipes_.bind(locator); }
     // Where the back ends show their messages.
     void setNotifier(Notifier* notifier);
     // Owns the back ends' pauses.

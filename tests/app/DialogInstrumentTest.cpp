@@ -22,8 +22,11 @@
 #include "Screenshot.h"
 #include "platform/Files.h"
 #include "res/resource.h"
+#include "tests/support/PipeInstrument.h"
+#include "tests/support/SamplePackage.h"
 #include "text/PathText.h"
 #include "ui/GdiplusSession.h"
+#include "usb/InterfaceLocator.h"
 
 namespace harmoload::testing {
 namespace {
@@ -459,6 +462,35 @@ TEST_F(DialogUpdateRunTest, AFailedPacketEndsTheRunWithTheFailureFrame) {
     ASSERT_NE(result, nullptr);
     EXPECT_EQ(shown.back(), "Error: <IDS_UPDATE_FAILED>");
     EXPECT_EQ(simulator().resultFlags(), Bytes{1});
+    closeResultAndWaitForTheEnd(running, result);
+    EXPECT_TRUE(updateVisible(running));
+}
+
+// The same dialog with libusb finding nothing and the process's driver pipes finding named
+// pipes that play the instrument: the whole sample package goes through the driver pipes.
+class DialogDriverPipeRunTest : public DialogUpdateRunTest {
+  protected:
+    void SetUp() override {
+        DialogUpdateRunTest::SetUp();
+        ASSERT_TRUE(detach());
+        SystemInterfaceLocator().bind(served.table());
+    }
+    void TearDown() override { SystemInterfaceLocator().bind(SystemDriverPipes()); }
+
+    PipeInstrument served;
+};
+
+TEST_F(DialogDriverPipeRunTest, TheSamplePackageUpdatesThroughTheDriverPipes) {
+    package = SamplePackage::Path();
+    RunningDialog running(OptionsIn(folder), OwnLinks{});
+    openReady(running);
+    ClickUpdate(running);
+    std::vector<std::string> shown;
+    HWND result = boxesUntilResult(running, shown);
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(shown, std::vector<std::string>{"Success: <IDS_UPDATE_SUCCESSFUL>"});
+    EXPECT_TRUE(SamplePackage::Holds(served.instrument()));
+    EXPECT_EQ(served.instrument().resultFlags(), Bytes{0});
     closeResultAndWaitForTheEnd(running, result);
     EXPECT_TRUE(updateVisible(running));
 }

@@ -1,6 +1,7 @@
 // The sector procedures transfer by transfer, against a scripted libusb, and the word sum and
 // sector map they rest on.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +12,9 @@
 #include "flash/FlashProfileCheck.h"
 #include "platform/testing/RecordingNotifier.h"
 #include "platform/testing/VirtualClock.h"
+#include "tests/usb/ScriptedDriverPipes.h"
 #include "tests/usb/ScriptedLibusb.h"
+#include "usb/InterfaceLocator.h"
 
 namespace harmoload {
 namespace {
@@ -182,6 +185,84 @@ TEST_F(FlashProcedure, ALateEraseSucceedsWhenItsPollsComplete) {
     EXPECT_TRUE(engine_.eraseSector(2));
     EXPECT_EQ(written(0x02, 0x30), 2u);
     EXPECT_EQ(written(0x03), 70u);
+}
+
+// Through the driver pipes every bus cycle's write and read must complete, and a late erase
+// drains nothing.
+class FlashProcedureThroughDriverPipes : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        pipes_.members = {{R"(\\?\usb#vid_0a67&pid_8e00#1)"}};
+        engine_.link().bindLibusb(library_);  // no instrument there
+        engine_.link().bindDriverPipes(locator_);
+        engine_.link().setClock(clock_);
+        FlashProfile& p = engine_.profile();
+        p.eraseCycleCount = 6;
+        p.eraseAddresses = {0x555, 0x2AA, 0x555, 0x555, 0x2AA, 0};
+        p.eraseData = {0xAA, 0x55, 0x80, 0xAA, 0x55, 0x30};
+        p.sectorAddresses = {0, 0x8000, 0x10000};
+        p.maxSectorEraseTime = 2000;
+        ASSERT_TRUE(engine_.link().open());
+        ASSERT_EQ(engine_.link().mode(), LinkMode::DriverPipes);
+    }
+    void scriptEraseCycles(size_t count = 6) {
+        for (size_t c = 0; c < count; ++c) {
+            pipes_.reads.push_back({true, Bytes(7, 0)});
+        }
+    }
+    size_t written(uint8_t code) const {
+        return static_cast<size_t>(std::count_if(pipes_.written.begin(), pipes_.written.end(),
+                                                 [&](const Bytes& b) { return b[0] == code; }));
+    }
+
+    VirtualClock clock_;
+    RecordingNotifier notifier_;
+    testing::ScriptedLibusb library_{clock_};
+    testing::ScriptedDriverPipes pipes_;
+    InterfaceLocator locator_{pipes_};
+    FlashCommandEngine engine_{notifier_, clock_};
+};
+
+TEST_F(FlashProcedureThroughDriverPipes, EraseSendsEveryCycleThroughThePipesAndPolls) {
+    scriptEraseCycles();
+    pipes_.reads.push_back({true, PollAnswer(0xFFFF).bytes});
+    pipes_.reads.push_back({true, PollAnswer(0xFFFF).bytes});
+    EXPECT_TRUE(engine_.eraseSector(1));
+    EXPECT_EQ(written(0x02), 6u);
+    EXPECT_EQ(pipes_.written[5], (Bytes{0x02, 0x00, 0x80, 0x00, 0x00, 0x30, 0x00}));
+    EXPECT_EQ(written(0x03), 2u);
+    EXPECT_THAT(library_.calls(),
+                ::testing::Not(::testing::Contains(::testing::StartsWith("bulk"))));
+}
+
+TEST_F(FlashProcedureThroughDriverPipes, ABusCycleThatFailsEndsTheErase) {
+    scriptEraseCycles(2);
+    pipes_.reads.push_back({false, {}, kPipeTimeoutError});
+    EXPECT_FALSE(engine_.eraseSector(1));
+    EXPECT_EQ(written(0x02), 3u);
+    EXPECT_EQ(written(0x03), 0u);
+}
+
+TEST_F(FlashProcedureThroughDriverPipes, ALateEraseIsRepeatedWithoutADrainingRead) {
+    // As through libusb: 66 bad polls and one good at the deadline, a nested erase with two
+    // good polls, and the outer level's next poll completing its pair.
+    scriptEraseCycles();
+    for (int i = 0; i < 66; ++i) {
+        pipes_.reads.push_back({true, PollAnswer(0).bytes});
+    }
+    pipes_.reads.push_back({true, PollAnswer(0xFFFF).bytes});
+    scriptEraseCycles();
+    for (int i = 0; i < 3; ++i) {
+        pipes_.reads.push_back({true, PollAnswer(0xFFFF).bytes});
+    }
+    EXPECT_TRUE(engine_.eraseSector(1));
+    EXPECT_EQ(written(0x02), 12u);
+    EXPECT_EQ(written(0x03), 70u);
+    // Every read was one of 7 bytes: the 64-byte drain of the libusb path never came.
+    EXPECT_EQ(std::count_if(pipes_.log.begin(), pipes_.log.end(),
+                            [](const std::string& call) { return call.starts_with("read "); }),
+              std::count_if(pipes_.log.begin(), pipes_.log.end(),
+                            [](const std::string& call) { return call.ends_with(" 7 500ms"); }));
 }
 
 TEST_F(FlashProcedure, CopyingPastTheDataIsRefusedWithItsMessage) {

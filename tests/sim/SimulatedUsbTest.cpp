@@ -7,6 +7,7 @@
 
 #include "platform/testing/RecordingNotifier.h"
 #include "platform/testing/VirtualClock.h"
+#include "tests/usb/ScriptedDriverPipes.h"
 #include "usb/PresenceCheck.h"
 #include "usb/UsbLink.h"
 
@@ -42,14 +43,20 @@ TEST_F(SimulatedUsbTest, LinkFindsTheInstrumentBehindOtherDevices) {
     EXPECT_EQ(simulator.library().openHandles(), 0u);
 }
 
-TEST_F(SimulatedUsbTest, AbsentInstrumentIsNotFound) {
+TEST_F(SimulatedUsbTest, AbsentInstrumentIsNotFoundEvenWhenTheDriverHasOne) {
     SimulatorOptions options;
     options.present = false;
     SimulatedUsb simulator(clock, options);
+    // A real instrument behind the driver pipes.
+    testing::ScriptedDriverPipes driver;
+    driver.members = {{R"(\\?\usb#vid_0a67&pid_8e00#1#{37538c66-9584-42d3})"}};
+    InterfaceLocator locator(driver);
     UsbLink link;
+    link.bindDriverPipes(locator);
     setUp(link, simulator);
     EXPECT_FALSE(CheckDevicePresent(link));
     EXPECT_EQ(link.mode(), LinkMode::None);
+    EXPECT_THAT(driver.log, IsEmpty());
 }
 
 TEST_F(SimulatedUsbTest, SecondLinkCannotClaimWhileTheFirstHoldsTheInstrument) {
