@@ -3,6 +3,7 @@
 #include "flash/FlashCommandEngine.h"
 #include "lang/LanguageTable.h"
 #include "package/PackageUnpacker.h"
+#include "package/PackageVerifier.h"
 #include "platform/Notifier.h"
 #include "transfer/PacketTransferEngine.h"
 
@@ -54,14 +55,25 @@ bool RunUpdate(const UpdateRunSetup& setup) {
         if (setup.pairStarting) {
             setup.pairStarting(outcome, pair.dataSize);
         }
-        // An engine never runs on files left from an earlier pair: a pair that cannot be
-        // unpacked has failed.
-        if (UnpackPair(setup.packagePath, setup.workFolder, pair)) {
-            outcome.ok = WritePair(setup, pair.engineCode);
-        } else {
-            ShowInformation(*setup.notifier, "Error",
-                            "Cannot unpack pair " + std::to_string(i + 1) +
-                                " of the update file into " + setup.workFolder);
+        // An engine never runs on files left from an earlier pair, nor on bytes that do not
+        // match the sums the package was verified with: such a pair has failed.
+        switch (UnpackPair(setup.packagePath, setup.workFolder, pair)) {
+            case PairUnpack::Unpacked:
+                outcome.ok = WritePair(setup, pair.engineCode);
+                break;
+            case PairUnpack::Failed:
+                ShowInformation(*setup.notifier, "Error",
+                                "Cannot unpack pair " + std::to_string(i + 1) +
+                                    " of the update file into " + setup.workFolder);
+                break;
+            case PairUnpack::ConfigSumMismatch:
+                setup.notifier->showMessage(PackageFaultMessage(
+                    *setup.languageTable, ConfigFileSumFault(i), setup.packagePath));
+                break;
+            case PairUnpack::DataSumMismatch:
+                setup.notifier->showMessage(PackageFaultMessage(
+                    *setup.languageTable, DataFileSumFault(i), setup.packagePath));
+                break;
         }
         if (setup.pairFinished) {
             setup.pairFinished(outcome);

@@ -49,6 +49,8 @@ TEST_F(PackageVerifierTest, ReadsThePairTableTheKeysAndTheTexts) {
         EXPECT_EQ(pair.configSize, image.get32(PackageImage::ConfigEntry(i) + 4));
         EXPECT_EQ(pair.dataOffset, image.get32(PackageImage::DataEntry(i)));
         EXPECT_EQ(pair.dataSize, image.get32(PackageImage::DataEntry(i) + 4));
+        EXPECT_EQ(pair.configSum, image.get32(PackageImage::ConfigEntry(i) + 8));
+        EXPECT_EQ(pair.dataSum, image.get32(PackageImage::DataEntry(i) + 8));
     }
 }
 

@@ -185,6 +185,37 @@ TEST_F(UpdateRunTest, APairThatCannotBeUnpackedFailsWithoutRunningAnEngine) {
     EXPECT_EQ(instrument().resultFlags(), (Bytes{0, 1}));
 }
 
+TEST_F(UpdateRunTest, APackageChangedAfterOpeningFailsBeforeTheInstrumentIsTouched) {
+    const std::string bin = data("a.bin", 500, 1);
+    const std::string package = folder_.path("update.DAT");
+    ASSERT_TRUE(BuildPackage({"HM-1", "V1", {}, {{"R1", profile("a.ini", 0x2000), bin}}}, package,
+                             notifier_));
+    OpenedPackage opened;
+    ASSERT_EQ(ReadPackage(package, opened), PackageFault::None);
+    // One data byte flipped after the package was opened and verified.
+    Bytes bytes = fileBytes(package);
+    bytes[opened.record.pairs[0].dataOffset + 100] ^= 0x01;
+    std::ofstream(package, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+
+    UpdateRunSetup setup;
+    setup.packagePath = package;
+    setup.package = opened.record;
+    setup.workFolder = work();
+    setup.transfer = &transfer_;
+    setup.flash = &flash_;
+    setup.notifier = &notifier_;
+    setup.languageTable = &language_;
+    EXPECT_FALSE(RunUpdate(setup));
+    EXPECT_TRUE(instrument().chipTypes().empty());  // no handshake: the engine never ran
+    EXPECT_EQ(memory(0x2000, 500), Bytes(500, 0xFF));
+    ASSERT_EQ(notifier_.messages().size(), 2u);
+    EXPECT_EQ(notifier_.messages()[0],
+              PackageFaultMessage(language_, PackageFault::DataFile1Sum, package));
+    EXPECT_EQ(instrument().resultFlags(), Bytes{1});
+}
+
 TEST_F(UpdateRunTest, AMissingInstrumentAtTheResultFrameIsReportedBeforeTheResult) {
     // The instrument goes away after the pair's ten transfers: the result frame can be neither
     // sent nor answered.
