@@ -10,11 +10,13 @@
 #include "cli/UpdateCommand.h"
 #include "lang/LanguageTable.h"
 #include "platform/CommandLine.h"
+#include "platform/LibrarySearch.h"
 #include "platform/SystemLanguage.h"
 #include "text/PathText.h"
 
 int main(int argc, char** argv) {
     using namespace harmoload;
+    RestrictLibrarySearch();
 
     CLI::App app{"Harmoload: writes firmware and sound-data updates into a USB instrument"};
     app.require_subcommand(1);
