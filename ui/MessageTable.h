@@ -144,6 +144,16 @@ constexpr MessageEntry<detail::WindowOf<Method>> OnSetCursor() {
             }};
 }
 
+// bool onQueryEndSession(): true lets the session end, false refuses it.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnQueryEndSession() {
+    return {WM_QUERYENDSESSION, 0,
+            [](detail::WindowOf<Method>& window, WPARAM, LPARAM, LRESULT& result) {
+                result = (window.*Method)() ? TRUE : FALSE;
+                return true;
+            }};
+}
+
 // void onMessage(): a message of the program's own, without parameters.
 template <auto Method>
 constexpr MessageEntry<detail::WindowOf<Method>> OnMessage(UINT message) {
