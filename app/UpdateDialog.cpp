@@ -234,8 +234,17 @@ void UpdateDialog::exchangeData(const ui::DataExchange& exchange) {
 }
 
 bool UpdateDialog::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    return ui::DispatchMessageTo<UpdateDialog>(UpdateDialogMessages::kTable, *this, message, wParam,
-                                               lParam, result);
+    // What the core throws while a message is handled (out of memory, a file-system error) is
+    // shown; it never ends the program.
+    try {
+        return ui::DispatchMessageTo<UpdateDialog>(UpdateDialogMessages::kTable, *this, message,
+                                                   wParam, lParam, result);
+    } catch (const std::exception& error) {
+        notifier_.showMessage(
+            {"Error", error.what(), MessageButtons::Ok, MessageIcon::Information});
+        result = 0;
+        return true;
+    }
 }
 
 bool UpdateDialog::preTranslateMessage(const MSG& message) {
