@@ -3,10 +3,14 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <stdexcept>
+
 #include "app/AboutDialog.h"
 #include "app/ApplyDialogTexts.h"
+#include "package/PackageUnpacker.h"
 #include "package/PackageVerifier.h"
 #include "platform/Files.h"
+#include "platform/PrivateTempFolder.h"
 #include "platform/SystemLanguage.h"
 #include "res/resource.h"
 #include "text/PathText.h"
@@ -39,7 +43,13 @@ constexpr UINT WM_UPDATE_RUN_ENDED = WM_APP + 2;
 // The progress bar takes a 16-bit range.
 constexpr uint32_t kProgressRangeMask = 0xFFFF;
 
-constexpr const char* kTemporaryFiles[] = {"TEMP.INI", "TEMP.BIN"};
+// Work files that earlier versions left beside the program; removed at close.
+constexpr const char* kTemporaryFiles[] = {kTempIniName, kTempBinName};
+
+// Shown by the system when the user logs off or shuts down during a run.
+constexpr const wchar_t* kShutdownBlockReason =
+    L"An update is being written to the instrument. Stopping it now can leave the instrument "
+    L"unusable.";
 
 }  // namespace
 
@@ -54,6 +64,7 @@ struct UpdateDialogMessages {
         ui::OnDropFiles<&UpdateDialog::onDropFiles>(),
         ui::OnMessage<&UpdateDialog::onOpenStartupItems>(WM_OPEN_STARTUP_ITEMS),
         ui::OnClose<&UpdateDialog::onClose>(),
+        ui::OnQueryEndSession<&UpdateDialog::onQueryEndSession>(),
         ui::OnSetCursor<&UpdateDialog::onSetCursor>(),
         ui::OnMessage<&UpdateDialog::onUpdateRunEnded>(WM_UPDATE_RUN_ENDED),
         // Whatever changed on the bus, the system's own handling follows.
@@ -101,7 +112,20 @@ void UpdateDialog::startUpdateRun() {
     // A worker that has cleared the flag may not quite have ended yet.
     waitForWorker();
 
+    // The work files go to a folder of this run's own, removed when it ends.
+    workFolder_ = std::make_unique<PrivateTempFolder>();
+    if (!workFolder_->created()) {
+        notifier_.showMessage(
+            {"Error",
+             "Cannot create a temporary folder for the unpacked files: " + workFolder_->error(),
+             MessageButtons::Ok, MessageIcon::Information});
+        workFolder_.reset();
+        return;
+    }
+
     busy_ = true;
+    // The system asks before it ends the session; the reason is shown to a user who logs off.
+    ShutdownBlockReasonCreate(hwnd(), kShutdownBlockReason);
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     SetCapture(hwnd());
     showRunControls(true);
@@ -109,7 +133,7 @@ void UpdateDialog::startUpdateRun() {
     runSetup_ = UpdateRunSetup{};
     runSetup_.packagePath = ui::Utf8(packagePath_);
     runSetup_.package = package_.record;
-    runSetup_.workFolder = options_.programDirectory;
+    runSetup_.workFolder = workFolder_->path();
     runSetup_.transfer = &transferEngine_;
     runSetup_.flash = &flashEngine_;
     runSetup_.notifier = &notifier_;
@@ -119,6 +143,7 @@ void UpdateDialog::startUpdateRun() {
     if (worker_ == nullptr) {
         // Nothing was written: back to where the user pressed Update.
         showRunControls(false);
+        workFolder_.reset();
         busy_ = false;
         onUpdateRunEnded();
     }
@@ -132,7 +157,14 @@ DWORD WINAPI UpdateDialog::UpdateWorker(void* dialog) {
 void UpdateDialog::runUpdateOnWorker() {
     const HWND window = hwnd();
     // The result message is shown inside the run, so the progress bar stays until it is closed.
-    RunUpdate(runSetup_);
+    // Whatever the core throws ends the run as failed, never the program.
+    try {
+        RunUpdate(runSetup_);
+    } catch (const std::exception& error) {
+        notifier_.showMessage({"Error", std::string("The update failed: ") + error.what(),
+                               MessageButtons::Ok, MessageIcon::Information});
+    }
+    workFolder_.reset();
     SendDlgItemMessageW(window, IDC_PROGRESS, PBM_SETPOS, 0, 0);
     showRunControls(false);
     busy_ = false;
@@ -151,6 +183,7 @@ void UpdateDialog::onUpdateRunEnded() {
         return;
     }
     waitForWorker();
+    ShutdownBlockReasonDestroy(hwnd());
     if (GetCapture() == hwnd()) {
         ReleaseCapture();
     }
@@ -208,8 +241,17 @@ void UpdateDialog::exchangeData(const ui::DataExchange& exchange) {
 }
 
 bool UpdateDialog::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    return ui::DispatchMessageTo<UpdateDialog>(UpdateDialogMessages::kTable, *this, message, wParam,
-                                               lParam, result);
+    // What the core throws while a message is handled (out of memory, a file-system error) is
+    // shown; it never ends the program.
+    try {
+        return ui::DispatchMessageTo<UpdateDialog>(UpdateDialogMessages::kTable, *this, message,
+                                                   wParam, lParam, result);
+    } catch (const std::exception& error) {
+        notifier_.showMessage(
+            {"Error", error.what(), MessageButtons::Ok, MessageIcon::Information});
+        result = 0;
+        return true;
+    }
 }
 
 bool UpdateDialog::preTranslateMessage(const MSG& message) {
@@ -359,6 +401,11 @@ void UpdateDialog::onClose() {
         }
     }
     endDialog(IDCANCEL);
+}
+
+bool UpdateDialog::onQueryEndSession() {
+    // Ending the session now would stop the run halfway.
+    return !busy_;
 }
 
 void UpdateDialog::openPackage(const std::string& path) {

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "lang/LanguageTable.h"
 #include "package/PackageRecord.h"
 #include "platform/Clock.h"
+#include "platform/PrivateTempFolder.h"
 #include "platform/win32/WindowNotifier.h"
 #include "transfer/PacketTransferEngine.h"
 #include "ui/Dialog.h"
@@ -28,7 +30,8 @@ namespace harmoload {
 struct UpdateDialogOptions {
     // Chooses the language file: 0x0804 reads Chinese, every other id English.
     uint16_t languageId = 0;
-    // Home of the Language folder and of TEMP.INI and TEMP.BIN, with its trailing separator.
+    // Home of the Language folder, with its trailing separator. TEMP.INI and TEMP.BIN that
+    // earlier versions left here are removed at close.
     std::string programDirectory;
     // Items named on the command line ("Open with", or files dropped on the program's icon),
     // opened once the dialog is up as if they had been dropped on it.
@@ -79,6 +82,7 @@ class UpdateDialog : public ui::Dialog {
     void onDropFiles(HDROP drop);
     void onOpenStartupItems();
     void onClose();
+    bool onQueryEndSession();
     void onDeviceChange();
     void onTransferProgress(WPARAM total, LPARAM done);
     void onFlashProgress(WPARAM step, LPARAM value);
@@ -130,6 +134,8 @@ class UpdateDialog : public ui::Dialog {
     HANDLE worker_ = nullptr;
     // What the worker runs: taken when the run starts, read only by the worker.
     UpdateRunSetup runSetup_;
+    // The run's own folder for TEMP.INI and TEMP.BIN; the worker removes it as the run ends.
+    std::unique_ptr<PrivateTempFolder> workFolder_;
 };
 
 }  // namespace harmoload

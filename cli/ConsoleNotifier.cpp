@@ -4,6 +4,8 @@
 
 #include <ostream>
 
+#include "cli/TerminalText.h"
+
 namespace harmoload {
 namespace {
 
@@ -54,7 +56,8 @@ MessageAnswer ConsoleNotifier::showMessage(const Message& message) {
                              {"icon", IconName(message.icon)},
                              {"answer", AnswerName(answer)}});
     } else {
-        err_ << message.caption << ": " << message.text << '\n';
+        err_ << TerminalText(message.caption) << ": "
+             << TerminalText(message.text, LineBreaks::Keep) << '\n';
     }
     return answer;
 }

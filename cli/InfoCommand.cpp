@@ -5,6 +5,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
+#include "cli/TerminalText.h"
 #include "package/PackageVerifier.h"
 #include "update/InstructionText.h"
 
@@ -32,22 +33,23 @@ nlohmann::ordered_json PairsJson(const PackageRecord& record) {
 
 void PrintText(std::ostream& out, const std::string& path, const OpenedPackage& package,
                const std::string& sentence) {
+    // Every text of the package is escaped: it must not drive the terminal.
     const PackageRecord& record = package.record;
-    out << "Package:     " << path << '\n'
-        << "Model:       " << package.model << '\n'
-        << "Version:     " << package.version << '\n';
+    out << "Package:     " << TerminalText(path) << '\n'
+        << "Model:       " << TerminalText(package.model) << '\n'
+        << "Version:     " << TerminalText(package.version) << '\n';
     for (size_t i = 0; i < record.holdKeys.size(); ++i) {
-        out << "Hold key " << i + 1 << ":  " << record.holdKeys[i] << '\n';
+        out << "Hold key " << i + 1 << ":  " << TerminalText(record.holdKeys[i]) << '\n';
     }
-    out << "Instruction: " << sentence << '\n'
+    out << "Instruction: " << TerminalText(sentence) << '\n'
         << "Pair count:  " << static_cast<int>(record.pairCount) << " ("
         << PairsInUse(record.pairCount) << " in use)\n";
     for (size_t i = 0; i < PairsInUse(record.pairCount); ++i) {
         const PairEntry& pair = record.pairs[i];
-        out << "Pair " << i + 1 << ":      engine code \"" << pair.engineCode << "\" ("
-            << EngineName(EngineForCode(pair.engineCode)) << "), configuration " << pair.configSize
-            << " bytes at " << pair.configOffset << ", data " << pair.dataSize << " bytes at "
-            << pair.dataOffset << '\n';
+        out << "Pair " << i + 1 << ":      engine code \"" << TerminalText(pair.engineCode)
+            << "\" (" << EngineName(EngineForCode(pair.engineCode)) << "), configuration "
+            << pair.configSize << " bytes at " << pair.configOffset << ", data " << pair.dataSize
+            << " bytes at " << pair.dataOffset << '\n';
     }
 }
 

@@ -4,19 +4,24 @@
 
 #include <filesystem>
 #include <istream>
+#include <new>
 #include <optional>
 #include <ostream>
-#include <random>
+#include <stdexcept>
 
 #include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
 #include "cli/LinkSetup.h"
 #include "cli/ProbeCommand.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/TerminalText.h"
+#include "cli/UpdateInterrupts.h"
 #include "flash/FlashCommandEngine.h"
 #include "package/PackageVerifier.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/PrivateTempFolder.h"
+#include "platform/StopRequest.h"
 #include "platform/Terminal.h"
 #include "transfer/PacketTransferEngine.h"
 #include "update/UpdateRun.h"
@@ -50,38 +55,6 @@ class UpdateNotifier final : public Notifier {
     bool json_;
 };
 
-// A folder of our own for TEMP.INI and TEMP.BIN, removed with them at the end.
-class PrivateFolder {
-  public:
-    PrivateFolder() {
-        std::random_device random;
-        const std::filesystem::path base = std::filesystem::temp_directory_path();
-        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-            const std::filesystem::path candidate =
-                base / ("harmoload-update-" + std::to_string(random()));
-            std::error_code error;
-            if (std::filesystem::create_directory(candidate, error)) {
-                path_ = candidate;
-            }
-        }
-    }
-    ~PrivateFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) {
-            std::filesystem::remove_all(path_, ignored);
-        }
-    }
-    PrivateFolder(const PrivateFolder&) = delete;
-    PrivateFolder& operator=(const PrivateFolder&) = delete;
-
-    bool created() const { return !path_.empty(); }
-    // With its trailing separator, as the program directory is written.
-    std::string path() const { return path_.string() + kPathSeparator; }
-
-  private:
-    std::filesystem::path path_;
-};
-
 MessageAnswer AskOnTerminal(const Message& message, std::istream& in, std::ostream& err) {
     err << message.caption << ": " << message.text << " [y/N] ";
     err.flush();
@@ -95,11 +68,12 @@ void WriteJson(std::ostream& out, const nlohmann::ordered_json& event) {
     out << event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
-}  // namespace
-
-int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable, std::istream& in,
-                     std::ostream& out, std::ostream& err) {
+int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable, std::istream& in,
+                      std::ostream& out, std::ostream& err) {
     SystemClock clock;
+    // The engines wait on a clock that a stop cuts short.
+    StopRequest stop;
+    StoppableClock engineClock(clock, stop);
     ConsoleNotifier console(out, err, options.json, options.assumeYes);
     if (!options.assumeYes && IsTerminal(StandardStream::Input)) {
         console.setAsker([&](const Message& message) { return AskOnTerminal(message, in, err); });
@@ -120,8 +94,8 @@ int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable,
         return result(false, kExitFailed);
     }
 
-    PacketTransferEngine transfer(notifier, clock);
-    FlashCommandEngine flash(notifier, clock);
+    PacketTransferEngine transfer(notifier, engineClock);
+    FlashCommandEngine flash(notifier, engineClock);
     LinkSetup links;
     if (const std::optional<int> failed =
             links.prepare(options.tracePath, options.simulate, clock, err)) {
@@ -136,9 +110,10 @@ int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable,
         err << "No instrument found: start the instrument in its update mode and connect it.\n";
         return result(false, kExitNoInstrument);
     }
-    PrivateFolder folder;
+    PrivateTempFolder folder;
     if (!folder.created()) {
-        err << "Cannot create a temporary folder for the unpacked files\n";
+        err << "Cannot create a temporary folder for the unpacked files: " << folder.error()
+            << '\n';
         return result(false, kExitFailed);
     }
 
@@ -150,9 +125,10 @@ int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable,
     setup.flash = &flash;
     setup.notifier = &notifier;
     setup.languageTable = &languageTable;
+    setup.stop = &stop;
     setup.pairStarting = [&](const PairOutcome& pair, uint32_t dataSize) {
-        display.startPair("Pair " + std::to_string(pair.index) + " (" + pair.engineCode + ", " +
-                              EngineName(pair.engine) + ")",
+        display.startPair("Pair " + std::to_string(pair.index) + " (" +
+                              TerminalText(pair.engineCode) + ", " + EngineName(pair.engine) + ")",
                           dataSize);
     };
     setup.pairFinished = [&](const PairOutcome& pair) {
@@ -164,12 +140,37 @@ int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable,
                             {"engine", EngineName(pair.engine)},
                             {"ok", pair.ok}});
         } else {
-            out << "Pair " << pair.index << " (" << pair.engineCode << ", "
+            out << "Pair " << pair.index << " (" << TerminalText(pair.engineCode) << ", "
                 << EngineName(pair.engine) << "): " << (pair.ok ? "written" : "failed") << '\n';
         }
     };
-    const bool ok = RunUpdate(setup);
+    bool ok = false;
+    {
+        const UpdateInterrupts interrupts(stop);
+        ok = RunUpdate(setup);
+    }
     return result(ok, ok ? kExitSuccess : kExitFailed);
+}
+
+}  // namespace
+
+int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable, std::istream& in,
+                     std::ostream& out, std::ostream& err) {
+    // What the core throws (out of memory, a file-system error) fails the command with a
+    // message; it never ends the program.
+    std::string failure;
+    try {
+        return UpdateFromPackage(options, languageTable, in, out, err);
+    } catch (const std::bad_alloc&) {
+        failure = "not enough memory";
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    err << "The update failed: " << failure << '\n';
+    if (options.json) {
+        WriteJson(out, {{"event", "result"}, {"ok", false}});
+    }
+    return kExitFailed;
 }
 
 }  // namespace harmoload

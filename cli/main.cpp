@@ -10,11 +10,13 @@
 #include "cli/UpdateCommand.h"
 #include "lang/LanguageTable.h"
 #include "platform/CommandLine.h"
+#include "platform/LibrarySearch.h"
 #include "platform/SystemLanguage.h"
 #include "text/PathText.h"
 
 int main(int argc, char** argv) {
     using namespace harmoload;
+    RestrictLibrarySearch();
 
     CLI::App app{"Harmoload: writes firmware and sound-data updates into a USB instrument"};
     app.require_subcommand(1);
@@ -77,16 +79,23 @@ int main(int argc, char** argv) {
         return code == 0 ? kExitSuccess : kExitUsage;
     }
 
-    IniFile languageTable;
-    languageTable.setFile(ProgramDirectory() + LanguageFileName(SystemDefaultLangId()));
-    if (*info) {
-        return RunInfo(infoPath, infoJson, languageTable, std::cout, std::cerr);
+    // What the core throws (out of memory, a file-system error) fails the command with a
+    // message; it never aborts the program.
+    try {
+        IniFile languageTable;
+        languageTable.setFile(ProgramDirectory() + LanguageFileName(SystemDefaultLangId()));
+        if (*info) {
+            return RunInfo(infoPath, infoJson, languageTable, std::cout, std::cerr);
+        }
+        if (*updateCommand) {
+            return RunUpdateCommand(update, languageTable, std::cin, std::cout, std::cerr);
+        }
+        if (*probeCommand) {
+            return RunProbe(probe, std::cout, std::cerr);
+        }
+        return RunPack(pack, std::cerr);
+    } catch (const std::exception& error) {
+        std::cerr << "harmoload-cli: " << error.what() << '\n';
+        return kExitFailed;
     }
-    if (*updateCommand) {
-        return RunUpdateCommand(update, languageTable, std::cin, std::cout, std::cerr);
-    }
-    if (*probeCommand) {
-        return RunProbe(probe, std::cout, std::cerr);
-    }
-    return RunPack(pack, std::cerr);
 }

@@ -1,6 +1,6 @@
 #include "ini/IniFile.h"
 
-#include <vector>
+#include <memory>
 
 #include "platform/PrivateProfile.h"
 #include "platform/Unicode.h"
@@ -8,8 +8,9 @@
 namespace harmoload {
 namespace {
 
-// The buffer starts at this many characters and grows by as many until the value fits.
-constexpr uint32_t kValueBufferStep = 512;
+// The buffer starts at this many characters and doubles until the value fits, so that a long
+// value costs a few reads of the file rather than one for every 512 characters.
+constexpr uint32_t kFirstValueBufferSize = 512;
 
 }  // namespace
 
@@ -32,16 +33,22 @@ std::string IniFile::readValue(std::optional<std::string_view> section,
     const std::u16string wideDefault = Utf8ToUtf16(defaultText.value_or(""));
     const std::string filePath = path_.value_or("");
 
-    uint32_t size = kValueBufferStep;
+    uint32_t size = kFirstValueBufferSize;
     for (;;) {
-        std::vector<char16_t> buffer(size + 1, u'\0');
+        // The service writes the terminating zero itself.
+        const auto buffer = std::make_unique_for_overwrite<char16_t[]>(size + 1);
         const uint32_t length = ReadPrivateProfileString(wideSection, wideKey, wideDefault,
-                                                         buffer.data(), size, filePath);
+                                                         buffer.get(), size, filePath);
         // A value that filled the buffer may have been cut: read again with more room.
         if (length + 1 < size) {
-            return Utf16ToUtf8(std::u16string_view(buffer.data(), length));
+            return Utf16ToUtf8(std::u16string_view(buffer.get(), length));
         }
-        size += kValueBufferStep;
+        // The service counts in 32 bits: past 2^31 characters there is no larger buffer to ask
+        // for, and what was read is all there is.
+        if (size > UINT32_MAX / 2) {
+            return Utf16ToUtf8(std::u16string_view(buffer.get(), length));
+        }
+        size *= 2;
     }
 }
 

@@ -16,6 +16,10 @@ struct PairEntry {
     uint32_t configSize = 0;
     uint32_t dataOffset = 0;
     uint32_t dataSize = 0;
+    // The stored package sums, kept so that unpacking checks the very bytes it writes: the file
+    // may change between opening and updating.
+    uint32_t configSum = 0;
+    uint32_t dataSum = 0;
 
     bool operator==(const PairEntry&) const = default;
 };

@@ -41,14 +41,13 @@ uint32_t AddPackageSum(uint32_t sum, const uint8_t* bytes, size_t count) {
 
 std::optional<uint32_t> RangeSum(const BinaryFile& file, uint64_t fileLength, uint32_t offset,
                                  uint32_t size) {
-    const uint64_t end = uint64_t{offset} + size;
-    if (end > UINT32_MAX) {
-        return std::nullopt;
-    }
+    // A range that starts at or past the end holds no bytes of the file: it sums to 0 whatever
+    // its size, before its end is looked at.
     if (offset >= fileLength) {
         return 0;
     }
-    if (end > fileLength) {
+    const uint64_t end = uint64_t{offset} + size;
+    if (end > UINT32_MAX || end > fileLength) {
         return std::nullopt;
     }
     const size_t bufferBytes = std::min<size_t>(kSumBufferBytes, size);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "package/PackageSum.h"
 #include "platform/BinaryFile.h"
 #include "platform/Files.h"
 
@@ -44,43 +45,58 @@ std::string InFolder(const std::string& folder, const char* name) {
 
 }  // namespace
 
-bool UnpackFile(const std::string& packagePath, const std::string& targetPath, uint32_t offset,
-                uint32_t size, LineEnds lineEnds) {
+std::optional<uint32_t> UnpackFile(const std::string& packagePath, const std::string& targetPath,
+                                   uint32_t offset, uint32_t size, LineEnds lineEnds) {
     BinaryFile target;
     if (!target.open(targetPath, FileAccess::CreateWrite)) {
-        return false;
+        return std::nullopt;
     }
     BinaryFile package;
     if (!package.open(packagePath, FileAccess::Read)) {
-        return false;
+        return std::nullopt;
     }
     const std::optional<uint64_t> packageLength = package.size();
     const uint64_t end = uint64_t{offset} + size;
     if (!packageLength || (size > 0 && end > *packageLength)) {
-        return false;
+        return std::nullopt;
     }
 
     const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kCopyBufferBytes);
     const auto translated = std::make_unique_for_overwrite<uint8_t[]>(
         lineEnds == LineEnds::CrLf ? 2 * kCopyBufferBytes : 0);
     uint64_t written = 0;
+    uint32_t sum = 0;
     for (uint64_t position = offset; position < end;) {
         const size_t chunk =
             static_cast<size_t>(std::min<uint64_t>(kCopyBufferBytes, end - position));
         if (!package.readAt(position, buffer.get(), chunk) ||
             !WriteChunk(target, written, buffer.get(), chunk, lineEnds, translated.get())) {
-            return false;
+            return std::nullopt;
         }
+        sum = AddPackageSum(sum, buffer.get(), chunk);
         position += chunk;
     }
-    return true;
+    return sum;
 }
 
-bool UnpackPair(const std::string& packagePath, const std::string& folder, const PairEntry& pair) {
-    return UnpackFile(packagePath, InFolder(folder, kTempIniName), pair.configOffset,
-                      pair.configSize, LineEnds::CrLf) &&
-           UnpackFile(packagePath, InFolder(folder, kTempBinName), pair.dataOffset, pair.dataSize,
-                      LineEnds::Keep);
+PairUnpack UnpackPair(const std::string& packagePath, const std::string& folder,
+                      const PairEntry& pair) {
+    const std::optional<uint32_t> configSum =
+        UnpackFile(packagePath, InFolder(folder, kTempIniName), pair.configOffset, pair.configSize,
+                   LineEnds::CrLf);
+    if (!configSum) {
+        return PairUnpack::Failed;
+    }
+    if (*configSum != pair.configSum) {
+        return PairUnpack::ConfigSumMismatch;
+    }
+    const std::optional<uint32_t> dataSum =
+        UnpackFile(packagePath, InFolder(folder, kTempBinName), pair.dataOffset, pair.dataSize,
+                   LineEnds::Keep);
+    if (!dataSum) {
+        return PairUnpack::Failed;
+    }
+    return *dataSum == pair.dataSum ? PairUnpack::Unpacked : PairUnpack::DataSumMismatch;
 }
 
 }  // namespace harmoload

@@ -68,6 +68,14 @@ bool EntrySumMatches(const BinaryFile& file, uint64_t fileLength, const FileEntr
 
 }  // namespace
 
+PackageFault ConfigFileSumFault(size_t pairIndex) {
+    return kConfigFaults[std::min(pairIndex, kMaxPairs - 1)];
+}
+
+PackageFault DataFileSumFault(size_t pairIndex) {
+    return kDataFaults[std::min(pairIndex, kMaxPairs - 1)];
+}
+
 const char* PackageFaultKey(PackageFault fault) {
     switch (fault) {
         case PackageFault::None:
@@ -129,6 +137,7 @@ PackageFault VerifyPackage(const std::string& path, PackageRecord& record) {
         const FileEntry entry = ReadEntry(pairHeaders[i].data() + kConfigEntryOffset);
         record.pairs[i].configOffset = entry.offset;
         record.pairs[i].configSize = entry.size;
+        record.pairs[i].configSum = entry.sum;
         if (!EntrySumMatches(file, *fileLength, entry)) {
             return kConfigFaults[i];
         }
@@ -137,6 +146,7 @@ PackageFault VerifyPackage(const std::string& path, PackageRecord& record) {
         const FileEntry entry = ReadEntry(pairHeaders[i].data() + kDataEntryOffset);
         record.pairs[i].dataOffset = entry.offset;
         record.pairs[i].dataSize = entry.size;
+        record.pairs[i].dataSum = entry.sum;
         if (!EntrySumMatches(file, *fileLength, entry)) {
             return kDataFaults[i];
         }

@@ -24,6 +24,10 @@ enum class PackageFault {
     DataFile3Sum,
 };
 
+// The sum fault of pair pairIndex's (0 to 2) configuration file or data file.
+PackageFault ConfigFileSumFault(size_t pairIndex);
+PackageFault DataFileSumFault(size_t pairIndex);
+
 // The language key of the fault's message ("IDS_ERR_..."); empty for None.
 const char* PackageFaultKey(PackageFault fault);
 

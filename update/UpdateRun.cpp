@@ -1,9 +1,14 @@
 #include "update/UpdateRun.h"
 
+#include <new>
+#include <stdexcept>
+
 #include "flash/FlashCommandEngine.h"
 #include "lang/LanguageTable.h"
 #include "package/PackageUnpacker.h"
+#include "package/PackageVerifier.h"
 #include "platform/Notifier.h"
+#include "platform/StopRequest.h"
 #include "transfer/PacketTransferEngine.h"
 
 namespace harmoload {
@@ -45,28 +50,81 @@ void SendResultFrame(const UpdateRunSetup& setup, bool success) {
     link.close();
 }
 
+namespace {
+
+bool UnpackAndWritePair(const UpdateRunSetup& setup, size_t i) {
+    const PairEntry& pair = setup.package.pairs[i];
+    // An engine never runs on files left from an earlier pair, nor on bytes that do not match
+    // the sums the package was verified with: such a pair has failed.
+    switch (UnpackPair(setup.packagePath, setup.workFolder, pair)) {
+        case PairUnpack::Unpacked:
+            return WritePair(setup, pair.engineCode);
+        case PairUnpack::Failed:
+            ShowInformation(*setup.notifier, "Error",
+                            "Cannot unpack pair " + std::to_string(i + 1) +
+                                " of the update file into " + setup.workFolder);
+            return false;
+        case PairUnpack::ConfigSumMismatch:
+            setup.notifier->showMessage(PackageFaultMessage(
+                *setup.languageTable, ConfigFileSumFault(i), setup.packagePath));
+            return false;
+        case PairUnpack::DataSumMismatch:
+            setup.notifier->showMessage(
+                PackageFaultMessage(*setup.languageTable, DataFileSumFault(i), setup.packagePath));
+            return false;
+    }
+    return false;
+}
+
+// The pair, with whatever the core throws turned into a failed pair and a message.
+bool WritePairSafely(const UpdateRunSetup& setup, size_t i) {
+    std::string failure;
+    try {
+        return UnpackAndWritePair(setup, i);
+    } catch (const std::bad_alloc&) {
+        failure = "Not enough memory to write pair " + std::to_string(i + 1) + " of the update";
+    } catch (const std::exception& error) {
+        failure = "Pair " + std::to_string(i + 1) + " of the update failed: " + error.what();
+    }
+    // The engine did not get to close its link.
+    setup.transfer->link().close();
+    setup.flash->link().close();
+    ShowInformation(*setup.notifier, "Error", failure);
+    return false;
+}
+
+void SetStopRequest(const UpdateRunSetup& setup, const StopRequest* stop) {
+    setup.transfer->link().setStopRequest(stop);
+    setup.flash->link().setStopRequest(stop);
+}
+
+bool StopRequested(const UpdateRunSetup& setup) {
+    return setup.stop != nullptr && setup.stop->requested();
+}
+
+}  // namespace
+
 bool RunUpdate(const UpdateRunSetup& setup) {
+    SetStopRequest(setup, setup.stop);
     bool success = true;
     const size_t pairs = PairsInUse(setup.package.pairCount);
-    for (size_t i = 0; i < pairs && success; ++i) {
+    for (size_t i = 0; i < pairs && success && !StopRequested(setup); ++i) {
         const PairEntry& pair = setup.package.pairs[i];
         PairOutcome outcome{i + 1, pair.engineCode, EngineForCode(pair.engineCode), false};
         if (setup.pairStarting) {
             setup.pairStarting(outcome, pair.dataSize);
         }
-        // An engine never runs on files left from an earlier pair: a pair that cannot be
-        // unpacked has failed.
-        if (UnpackPair(setup.packagePath, setup.workFolder, pair)) {
-            outcome.ok = WritePair(setup, pair.engineCode);
-        } else {
-            ShowInformation(*setup.notifier, "Error",
-                            "Cannot unpack pair " + std::to_string(i + 1) +
-                                " of the update file into " + setup.workFolder);
-        }
+        outcome.ok = WritePairSafely(setup, i);
         if (setup.pairFinished) {
             setup.pairFinished(outcome);
         }
         success = outcome.ok;
+    }
+    // The instrument hears about the outcome even after a stop.
+    SetStopRequest(setup, nullptr);
+    if (StopRequested(setup)) {
+        success = false;
+        ShowInformation(*setup.notifier, "Error", kRunStoppedMessage);
     }
 
     SendResultFrame(setup, success);

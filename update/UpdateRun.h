@@ -17,6 +17,7 @@ namespace harmoload {
 class FlashCommandEngine;
 class Notifier;
 class PacketTransferEngine;
+class StopRequest;
 
 // The result frame: 09, then 0 when every pair succeeded and 1 otherwise, then 00 00.
 inline constexpr uint8_t kResultCommand = 0x09;
@@ -39,12 +40,23 @@ struct UpdateRunSetup {
     FlashCommandEngine* flash = nullptr;
     Notifier* notifier = nullptr;
     const IniFile* languageTable = nullptr;
+    // Once requested, the pair being written fails at its next transfer and no further pair
+    // starts; the result frame still tells the instrument that the update failed. Null: the
+    // run is never stopped.
+    const StopRequest* stop = nullptr;
     // Told before a pair is written (so a progress display can name it) and when it ends.
     std::function<void(const PairOutcome&, uint32_t dataSize)> pairStarting;
     std::function<void(const PairOutcome&)> pairFinished;
 };
 
-// Runs the update and shows the result message; true when every pair succeeded.
+// The message shown when a run ends because it was asked to stop.
+inline constexpr const char* kRunStoppedMessage =
+    "The update was stopped before it finished. The instrument may not work until it is "
+    "updated again.";
+
+// Runs the update and shows the result message; true when every pair succeeded. What the core
+// throws while a pair is written (out of memory, a file-system error) fails that pair with a
+// message; the run goes on to its result frame.
 bool RunUpdate(const UpdateRunSetup& setup);
 
 // The pair written by the engine its code selects ("R1" in any case: packet transfer), with the

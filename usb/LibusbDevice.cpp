@@ -65,6 +65,9 @@ bool LibusbDevice::ensureOpen() {
 }
 
 TransferStatus LibusbDevice::read(uint8_t* buffer, size_t count) {
+    if (stopRequested()) {
+        return TransferStatus::Failed;
+    }
     if (!ensureOpen()) {
         if (notifier_ != nullptr) {
             notifier_->showMessage({kApplicationTitle, "Open USB device failed"});
@@ -86,6 +89,9 @@ TransferStatus LibusbDevice::read(uint8_t* buffer, size_t count) {
 }
 
 TransferStatus LibusbDevice::write(const uint8_t* buffer, size_t count) {
+    if (stopRequested()) {
+        return TransferStatus::Failed;
+    }
     if (!ensureOpen()) {
         return TransferStatus::NotOpen;
     }

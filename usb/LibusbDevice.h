@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <iosfwd>
 
+#include "platform/StopRequest.h"
 #include "usb/LibusbApi.h"
 #include "usb/TransferStatus.h"
 
@@ -37,6 +38,10 @@ class LibusbDevice {
     void setConsole(std::ostream& console) { console_ = &console; }
     // Every bulk transfer is recorded here when set.
     void setTrace(TransferTrace* trace) { trace_ = trace; }
+    // Once the stop is requested every read and write fails at once, reaching nothing; null:
+    // never stopped.
+    void setStopRequest(const StopRequest* stop) { stop_ = stop; }
+    bool stopRequested() const { return stop_ != nullptr && stop_->requested(); }
 
     // usb_init, usb_find_busses, usb_find_devices; their results are not examined.
     void start();
@@ -72,6 +77,7 @@ class LibusbDevice {
     Notifier* notifier_ = nullptr;
     std::ostream* console_;
     TransferTrace* trace_ = nullptr;
+    const StopRequest* stop_ = nullptr;
     bool open_ = false;
     LibusbHandle handle_ = nullptr;
 };

@@ -42,6 +42,9 @@ bool UsbLink::open() {
 }
 
 TransferStatus UsbLink::read(uint8_t* buffer, size_t count) {
+    if (libusb_.stopRequested()) {
+        return TransferStatus::Failed;
+    }
     switch (mode_) {
         case LinkMode::Libusb:
             return libusb_.read(buffer, count);
@@ -54,6 +57,9 @@ TransferStatus UsbLink::read(uint8_t* buffer, size_t count) {
 }
 
 TransferStatus UsbLink::write(const uint8_t* buffer, size_t count) {
+    if (libusb_.stopRequested()) {
+        return TransferStatus::Failed;
+    }
     switch (mode_) {
         case LinkMode::Libusb:
             return libusb_.write(buffer, count);

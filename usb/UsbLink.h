@@ -16,6 +16,7 @@ namespace harmoload {
 class Clock;
 class InterfaceLocator;
 class Notifier;
+class StopRequest;
 class TransferTrace;
 
 class UsbLink {
@@ -51,6 +52,9 @@ class UsbLink {
     void setConsole(std::ostream& console) { libusb_.setConsole(console); }
     // Records every transfer and every open and close when set, timed by the link's clock.
     void setTrace(TransferTrace* trace);
+    // Once the stop is requested every read and write, on either back end, fails at once
+    // without reaching the instrument: the engine ends at its next transfer. Null: never.
+    void setStopRequest(const StopRequest* stop) { libusb_.setStopRequest(stop); }
 
   private:
     void traceEvent(const char* text);

@@ -337,7 +337,10 @@ TEST_F(DialogUpdateRunTest, AFullUpdateWritesTheInstrumentAndGivesTheUpdateButto
     // The instrument holds the data and was told that every pair succeeded.
     EXPECT_EQ(simulator().target(kAddress, kDataBytes), data);
     EXPECT_EQ(simulator().resultFlags(), Bytes{0});
-    EXPECT_EQ(TempFolder::read(folder.path("TEMP.BIN")), data);
+    // The work files are the run's own, in the temporary area: nothing lands in the program
+    // folder, which may not be writable.
+    EXPECT_FALSE(TempFolder::exists(folder.path("TEMP.BIN")));
+    EXPECT_FALSE(TempFolder::exists(folder.path("TEMP.INI")));
 
     closeResultAndWaitForTheEnd(running, result);
     EXPECT_TRUE(updateVisible(running));
@@ -424,6 +427,24 @@ TEST_F(DialogUpdateRunTest, DuringARunUpdateEnterCloseAndDropsAreRefused) {
     EXPECT_EQ(simulator().resultFlags(), Bytes{0});
     EXPECT_FALSE(running.ended());
     EXPECT_TRUE(updateVisible(running));
+}
+
+TEST_F(DialogUpdateRunTest, TheSessionMayNotEndWhileARunWrites) {
+    ASSERT_TRUE(attach());
+    RunningDialog running(OptionsIn(folder), OwnLinks{});
+    openReady(running);
+    EXPECT_NE(SendMessageW(running.window(), WM_QUERYENDSESSION, 0, 0), 0);
+
+    ClickUpdate(running);
+    ASSERT_TRUE(running.sync());
+    ASSERT_TRUE(running.dialog().updateRunning());
+    EXPECT_EQ(SendMessageW(running.window(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 0);
+
+    std::vector<std::string> shown;
+    HWND result = boxesUntilResult(running, shown);
+    ASSERT_NE(result, nullptr);
+    closeResultAndWaitForTheEnd(running, result);
+    EXPECT_NE(SendMessageW(running.window(), WM_QUERYENDSESSION, 0, 0), 0);
 }
 
 TEST_F(DialogUpdateRunTest, InstrumentGoneWithoutNoticeFailsTheRunWithItsMessages) {

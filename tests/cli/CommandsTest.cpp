@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "cli/TerminalText.h"
 #include "package/PackageImage.h"
 #include "tests/support/TempFolder.h"
 
@@ -74,6 +75,23 @@ TEST_F(CommandsTest, InfoOnAnInvalidPackageShowsTheDialogsMessageAndFails) {
     EXPECT_EQ(RunInfo(path, false, table, out, err), kExitFailed);
     EXPECT_EQ(err.str(), "Error: <IDS_ERR_FILE_HDR_CHECKSUM>\n" + path + "\n");
     EXPECT_TRUE(out.str().empty());
+}
+
+TEST_F(CommandsTest, InfoEscapesControlCharactersOfThePackageTexts) {
+    // A model that would clear the screen, a key that would ring the bell.
+    ASSERT_EQ(RunPack({package, "\x1B[2JHM", "V1", {"A\x07"}, {":" + config + ":" + data}}, err),
+              kExitSuccess);
+    ASSERT_EQ(RunInfo(package, false, table, out, err), kExitSuccess);
+    EXPECT_NE(out.str().find("Model:       \\x1B[2JHM\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("Hold key 1:  A\\x07\n"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find_first_of("\x1B\x07"), std::string::npos);
+}
+
+TEST(TerminalText, EscapesC1ControlsAndKeepsLineBreaksOnlyWhenAsked) {
+    EXPECT_EQ(TerminalText("a\xC2\x9B"
+                           "b\xC2\xA0\n"),
+              "a\\u009Bb\xC2\xA0\\x0A");
+    EXPECT_EQ(TerminalText("a\x7F\nb", LineBreaks::Keep), "a\\x7F\nb");
 }
 
 TEST_F(CommandsTest, InfoNamesTheFullPath) {

@@ -6,15 +6,19 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <csignal>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/Commands.h"
 #include "cli/ProbeCommand.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/UpdateInterrupts.h"
 #include "platform/Notifier.h"
 #include "platform/testing/VirtualClock.h"
 #include "tests/support/EnvironmentScope.h"
 #include "tests/support/TempFolder.h"
+#include "update/UpdateRun.h"
 
 namespace harmoload {
 namespace {
@@ -99,6 +103,85 @@ TEST_F(UpdateCommandTest, ADamagedPackageIsReportedBeforeTheInstrumentIsAsked) {
     folder.write("update.DAT", bytes);
     EXPECT_EQ(update(false), kExitFailed);
     EXPECT_NE(err.str().find("Error: <IDS_ERR_FILE_HDR_CHECKSUM>"), std::string::npos) << err.str();
+}
+
+// Sends the interrupts while the run writes: one after each progress event whose lParam is
+// listed, as if the user pressed Ctrl-C there.
+class InterruptingOutput : public std::stringbuf {
+  public:
+    explicit InterruptingOutput(std::vector<int> packets) : packets_(std::move(packets)) {}
+
+  protected:
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        const std::streamsize written = std::stringbuf::xsputn(text, count);
+        const std::string line(text, static_cast<size_t>(count));
+        for (int packet : packets_) {
+            if (line.find("\"progress\"") != std::string::npos &&
+                line.find("\"lParam\":" + std::to_string(packet) + "}") != std::string::npos) {
+                std::raise(SIGINT);
+            }
+        }
+        return written;
+    }
+
+  private:
+    std::vector<int> packets_;
+};
+
+// The work folders go to a temporary area of the test's own.
+EnvironmentScope TemporaryArea(const std::string& folder) {
+    return EnvironmentScope{
+        {"TMPDIR", folder.c_str()}, {"TMP", folder.c_str()}, {"TEMP", folder.c_str()}};
+}
+
+TEST_F(UpdateCommandTest, TheFirstInterruptWarnsAndTheSecondStopsTheRunAsAFailure) {
+    // Three packets; Ctrl-C after the first and after the second.
+    const std::string config = folder.path("R1.ini");
+    const std::string data = folder.write("long.bin", std::vector<uint8_t>(1500, 0x5A));
+    ASSERT_EQ(RunPack({package, "HM-61", "V2.10", {}, {"R1:" + config + ":" + data}}, err),
+              kExitSuccess);
+    const std::string temporary = folder.path("tmp");
+    std::filesystem::create_directory(TempFolder::AsPath(temporary));
+    const auto area = TemporaryArea(temporary);
+
+    InterruptingOutput buffer({1, 2});
+    std::ostream interrupted(&buffer);
+    UpdateOptions options;
+    options.packagePath = package;
+    options.json = true;
+    options.simulate = true;
+    ::testing::internal::CaptureStderr();
+    const int exit = RunUpdateCommand(options, table, in, interrupted, err);
+    const std::string warnings = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(exit, kExitFailed);
+    EXPECT_EQ(warnings, std::string(kFirstInterruptText) + kStoppingInterruptText);
+    out.str(buffer.str());
+    const auto all = events();
+    // The first interrupt did not stop the second packet; the second stopped the third.
+    std::vector<int> packets;
+    std::vector<std::string> texts;
+    for (const auto& event : all) {
+        if (event["event"] == "progress") {
+            packets.push_back(event["lParam"]);
+        } else if (event["event"] == "message") {
+            texts.push_back(event["text"]);
+        }
+    }
+    EXPECT_EQ(packets, (std::vector<int>{1, 2}));
+    // The result frame still went out: no message about it, only the stop and the failure.
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[texts.size() - 2], kRunStoppedMessage);
+    EXPECT_EQ(texts.back(), "<IDS_UPDATE_FAILED>");
+    EXPECT_EQ(all.back(), (nlohmann::json{{"event", "result"}, {"ok", false}}));
+    EXPECT_TRUE(std::filesystem::is_empty(TempFolder::AsPath(temporary)));
+}
+
+TEST_F(UpdateCommandTest, AnUnusableTemporaryAreaFailsTheRunWithAMessage) {
+    const auto area = TemporaryArea(folder.writeText("not-a-folder", "x"));
+    EXPECT_EQ(update(true), kExitFailed);
+    EXPECT_NE(err.str().find("Cannot create a temporary folder"), std::string::npos) << err.str();
+    EXPECT_EQ(events().back(), (nlohmann::json{{"event", "result"}, {"ok", false}}));
 }
 
 TEST(ProgressDisplay, PlainOutputPrintsALineAtEveryTenth) {

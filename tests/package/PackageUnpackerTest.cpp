@@ -18,10 +18,13 @@ class PackageUnpackerTest : public ::testing::Test {
     TempFolder folder;
 
     PairEntry pairOf(const PackageImage& image, size_t pair = 0) {
-        return {"R1", image.get32(PackageImage::ConfigEntry(pair)),
+        return {"R1",
+                image.get32(PackageImage::ConfigEntry(pair)),
                 image.get32(PackageImage::ConfigEntry(pair) + 4),
                 image.get32(PackageImage::DataEntry(pair)),
-                image.get32(PackageImage::DataEntry(pair) + 4)};
+                image.get32(PackageImage::DataEntry(pair) + 4),
+                image.get32(PackageImage::ConfigEntry(pair) + 8),
+                image.get32(PackageImage::DataEntry(pair) + 8)};
     }
     std::vector<uint8_t> tempIni() { return TempFolder::read(folder.path(kTempIniName)); }
     std::vector<uint8_t> tempBin() { return TempFolder::read(folder.path(kTempBinName)); }
@@ -33,7 +36,7 @@ TEST_F(PackageUnpackerTest, ConfigurationGetsCrLfLineEndsAndDataIsCopiedByteForB
         PackageImage::Build("M", "V", {}, 1, {{u"R1", {0x41, 0x0D, 0x0A, 0x42, 0x0A}, data}});
     const std::string package = folder.write("p.DAT", image.bytes);
 
-    ASSERT_TRUE(UnpackPair(package, folder.folder(), pairOf(image)));
+    ASSERT_EQ(UnpackPair(package, folder.folder(), pairOf(image)), PairUnpack::Unpacked);
     EXPECT_EQ(tempIni(), (std::vector<uint8_t>{0x41, 0x0D, 0x0D, 0x0A, 0x42, 0x0D, 0x0A}));
     EXPECT_EQ(tempBin(), data);
 }
@@ -50,7 +53,7 @@ TEST_F(PackageUnpackerTest, FilesLargerThanTheCopyBufferComeOutWhole) {
     const PackageImage image = PackageImage::Build("M", "V", {}, 1, {{u"R1", config, data}});
     const std::string package = folder.write("p.DAT", image.bytes);
 
-    ASSERT_TRUE(UnpackPair(package, folder.folder(), pairOf(image)));
+    ASSERT_EQ(UnpackPair(package, folder.folder(), pairOf(image)), PairUnpack::Unpacked);
     std::vector<uint8_t> expected;
     for (uint8_t byte : config) {
         if (byte == 0x0A) {
@@ -69,7 +72,7 @@ TEST_F(PackageUnpackerTest, FolderWithoutTrailingSeparatorIsJoined) {
     while (!plain.empty() && (plain.back() == '/' || plain.back() == kPathSeparator)) {
         plain.pop_back();
     }
-    ASSERT_TRUE(UnpackPair(package, plain, pairOf(image)));
+    ASSERT_EQ(UnpackPair(package, plain, pairOf(image)), PairUnpack::Unpacked);
     EXPECT_EQ(tempBin(), (std::vector<uint8_t>{'y'}));
 }
 
@@ -112,8 +115,26 @@ TEST_F(PackageUnpackerTest, PairFailsWhenItsConfigurationCannotBeUnpacked) {
     PairEntry pair = pairOf(image);
     pair.configSize = 0x10000;
     folder.write(kTempBinName, {'o', 'l', 'd'});
-    EXPECT_FALSE(UnpackPair(package, folder.folder(), pair));
+    EXPECT_EQ(UnpackPair(package, folder.folder(), pair), PairUnpack::Failed);
     EXPECT_NE(tempBin(), (std::vector<uint8_t>{'b'}));
+}
+
+// The package may change between opening and updating: the bytes unpacked are summed as they
+// are written and must match the sums the package was verified with.
+TEST_F(PackageUnpackerTest, BytesChangedSinceVerificationFailTheirOwnFile) {
+    const PackageImage image =
+        PackageImage::Build("M", "V", {}, 1, {{u"R1", {'a', 'b'}, {1, 2, 3, 4}}});
+    const PairEntry pair = pairOf(image);
+    std::vector<uint8_t> changed = image.bytes;
+    changed[pair.dataOffset + 2] ^= 0x10;
+    const std::string package = folder.write("p.DAT", changed);
+    EXPECT_EQ(UnpackPair(package, folder.folder(), pair), PairUnpack::DataSumMismatch);
+
+    changed[pair.configOffset] ^= 0x01;
+    folder.write(kTempBinName, {'o', 'l', 'd'});
+    folder.write("p.DAT", changed);
+    EXPECT_EQ(UnpackPair(package, folder.folder(), pair), PairUnpack::ConfigSumMismatch);
+    EXPECT_EQ(tempBin(), (std::vector<uint8_t>{'o', 'l', 'd'}));  // the data file never read
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <sstream>
 
 #include "flash/FlashCommandEngine.h"
@@ -183,6 +184,78 @@ TEST_F(UpdateRunTest, APairThatCannotBeUnpackedFailsWithoutRunningAnEngine) {
     EXPECT_EQ(notifier_.texts()[0].rfind("Cannot unpack pair 1", 0), 0u);
     EXPECT_EQ(notifier_.texts()[1], "It failed");
     EXPECT_EQ(instrument().resultFlags(), (Bytes{0, 1}));
+}
+
+TEST_F(UpdateRunTest, APackageChangedAfterOpeningFailsBeforeTheInstrumentIsTouched) {
+    const std::string bin = data("a.bin", 500, 1);
+    const std::string package = folder_.path("update.DAT");
+    ASSERT_TRUE(BuildPackage({"HM-1", "V1", {}, {{"R1", profile("a.ini", 0x2000), bin}}}, package,
+                             notifier_));
+    OpenedPackage opened;
+    ASSERT_EQ(ReadPackage(package, opened), PackageFault::None);
+    // One data byte flipped after the package was opened and verified.
+    Bytes bytes = fileBytes(package);
+    bytes[opened.record.pairs[0].dataOffset + 100] ^= 0x01;
+    std::ofstream(package, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+
+    UpdateRunSetup setup;
+    setup.packagePath = package;
+    setup.package = opened.record;
+    setup.workFolder = work();
+    setup.transfer = &transfer_;
+    setup.flash = &flash_;
+    setup.notifier = &notifier_;
+    setup.languageTable = &language_;
+    EXPECT_FALSE(RunUpdate(setup));
+    EXPECT_TRUE(instrument().chipTypes().empty());  // no handshake: the engine never ran
+    EXPECT_EQ(memory(0x2000, 500), Bytes(500, 0xFF));
+    ASSERT_EQ(notifier_.messages().size(), 2u);
+    EXPECT_EQ(notifier_.messages()[0],
+              PackageFaultMessage(language_, PackageFault::DataFile1Sum, package));
+    EXPECT_EQ(instrument().resultFlags(), Bytes{1});
+}
+
+// Runs out of memory at the first progress post, as an engine might on a huge data file.
+class OutOfMemoryNotifier final : public Notifier {
+  public:
+    explicit OutOfMemoryNotifier(RecordingNotifier& recorder) : recorder_(recorder) {}
+    MessageAnswer showMessage(const Message& message) override {
+        return recorder_.showMessage(message);
+    }
+    void postProgress(uint32_t, uintptr_t, intptr_t) override {
+        ++posts;
+        throw std::bad_alloc();
+    }
+    int posts = 0;
+
+  private:
+    RecordingNotifier& recorder_;
+};
+
+TEST_F(UpdateRunTest, WhatThePairThrowsFailsThePairAndTheRunStillEnds) {
+    OutOfMemoryNotifier throwing(notifier_);
+    const std::string package = folder_.path("update.DAT");
+    ASSERT_TRUE(
+        BuildPackage({"HM-1", "V1", {}, {{"R1", profile("a.ini", 0x2000), data("a.bin", 3000, 1)}}},
+                     package, notifier_));
+    OpenedPackage opened;
+    ASSERT_EQ(ReadPackage(package, opened), PackageFault::None);
+    UpdateRunSetup setup;
+    setup.packagePath = package;
+    setup.package = opened.record;
+    setup.workFolder = work();
+    setup.transfer = &transfer_;
+    setup.flash = &flash_;
+    setup.notifier = &throwing;
+    setup.languageTable = &language_;
+    EXPECT_FALSE(RunUpdate(setup));
+    EXPECT_EQ(throwing.posts, 1);
+    EXPECT_EQ(
+        notifier_.texts(),
+        (std::vector<std::string>{"Not enough memory to write pair 1 of the update", "It failed"}));
+    EXPECT_EQ(instrument().resultFlags(), Bytes{1});
 }
 
 TEST_F(UpdateRunTest, AMissingInstrumentAtTheResultFrameIsReportedBeforeTheResult) {

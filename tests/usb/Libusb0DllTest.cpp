@@ -12,6 +12,8 @@
 #include "platform/Files.h"
 #include "platform/Unicode.h"
 #include "platform/testing/RecordingNotifier.h"
+#include "tests/support/TempFolder.h"
+#include "ui/WideText.h"
 #include "usb/PresenceCheck.h"
 #include "usb/UsbLink.h"
 
@@ -83,6 +85,20 @@ TEST_F(Libusb0DllTest, AbsentInstrumentIsNotFound) {
     configure("absent");
     EXPECT_FALSE(CheckDevicePresent(link));
     EXPECT_EQ(link.mode(), LinkMode::None);
+}
+
+TEST(Libusb0DllSearchTest, ALibraryInTheCurrentDirectoryIsNeverLoaded) {
+    // A name no other test loads, so that no module already in the process can answer for it.
+    testing::TempFolder folder;
+    const std::wstring planted = ui::Wide(folder.path("planted-libusb0.dll"));
+    ASSERT_TRUE(CopyFileW(TestDoublePath().c_str(), planted.c_str(), FALSE));
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(ui::Wide(folder.folder()).c_str()));
+    Libusb0Dll library(L"planted-libusb0.dll");
+    library.init();
+    SetCurrentDirectoryW(previous);
+    EXPECT_FALSE(library.loaded());
 }
 
 TEST(Libusb0DllMissingTest, MissingDllMeansNoInstrumentNotACrash) {

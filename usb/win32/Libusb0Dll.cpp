@@ -35,6 +35,29 @@ bool Resolve(HMODULE module, const char* name, Function& function) {
     return function != nullptr;
 }
 
+// A bare name comes from the program's folder or the system's, never from the current
+// directory; a path is loaded as it stands.
+HMODULE LoadFromTrustedFolders(const std::wstring& nameOrPath) {
+    if (nameOrPath.find_first_of(L"\\/") != std::wstring::npos) {
+        return LoadLibraryW(nameOrPath.c_str());
+    }
+    HMODULE module = LoadLibraryExW(nameOrPath.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) {
+        return module;
+    }
+    // A system without the search flags: the two folders by full path.
+    std::wstring folder(MAX_PATH, L'\0');
+    folder.resize(GetModuleFileNameW(nullptr, folder.data(), MAX_PATH));
+    folder.erase(folder.find_last_of(L'\\') + 1);
+    module = LoadLibraryW((folder + nameOrPath).c_str());
+    if (module == nullptr) {
+        folder.assign(MAX_PATH, L'\0');
+        folder.resize(GetSystemDirectoryW(folder.data(), MAX_PATH));
+        module = LoadLibraryW((folder + L'\\' + nameOrPath).c_str());
+    }
+    return module;
+}
+
 libusb0::DevHandle* Handle(LibusbHandle handle) {
     return static_cast<libusb0::DevHandle*>(handle);
 }
@@ -54,7 +77,7 @@ bool Libusb0Dll::loaded() const {
 
 void Libusb0Dll::init() {
     if (!loaded()) {
-        HMODULE module = LoadLibraryW(dllPath_.c_str());
+        HMODULE module = LoadFromTrustedFolders(dllPath_);
         if (module == nullptr) {
             return;
         }

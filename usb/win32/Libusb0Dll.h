@@ -12,7 +12,8 @@ namespace harmoload {
 class Libusb0Dll final : public LibusbApi {
   public:
     // The DLL by the name or path given; loaded at the first init, and again at a later init
-    // while it could not be loaded.
+    // while it could not be loaded. A bare name is looked for in the program's folder and the
+    // system's only.
     explicit Libusb0Dll(std::wstring dllPath = L"libusb0.dll");
     ~Libusb0Dll() override;
 
