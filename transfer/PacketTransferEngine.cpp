@@ -28,6 +28,15 @@ uint16_t ByteSum(const uint8_t* bytes, size_t count) {
 
 namespace {
 
+// Fills an answer buffer, before it is read, with what cannot pass for the expected bytes: a
+// read that delivers less than asked still counts as complete, and whatever part of the answer
+// does not arrive must never be taken for it.
+void ExpectNoAnswer(uint8_t* answer, const uint8_t* expected, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        answer[i] = static_cast<uint8_t>(~expected[i]);
+    }
+}
+
 std::string Format(const char* pattern, int first, int second = 0) {
     char text[160];
     std::snprintf(text, sizeof text, pattern, first, second);
@@ -201,7 +210,8 @@ bool PacketTransferEngine::transferData() {
     int retries = 0;
     int64_t done = 1;
     const auto headerWait = packet::kHeaderWaitPerKiB * (profile_.dataLength / 1024);
-    // One answer buffer for every read of the run; it is never cleared.
+    // One answer buffer for every read of the run, filled before each read with what cannot
+    // be that read's answer.
     std::array<uint8_t, packet::kPacketHeaderBytes> answer{};
 
     for (int64_t index = 0; index < packets;) {
@@ -221,6 +231,7 @@ bool PacketTransferEngine::transferData() {
             return false;
         }
         clock_.sleep(headerWait);
+        ExpectNoAnswer(answer.data(), header.data(), header.size());
         if (link_.read(answer.data(), answer.size()) != TransferStatus::Complete) {
             show(Format("Read data message failed: Packet %d", number));
             return false;
@@ -242,12 +253,14 @@ bool PacketTransferEngine::transferData() {
             }
         }
 
+        ExpectNoAnswer(answer.data(), &packet::kVerdictSumMatched, 1);
         if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
             show(Format("Read back message of checksum failed: Packet %d", number));
             return false;
         }
         if (answer[0] == packet::kVerdictSumMatched) {
             retries = 0;
+            ExpectNoAnswer(answer.data(), &packet::kEndAnswer, 1);
             if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
                 show(Format("Read back message of writing end failed: Packet %d", number));
                 return false;
@@ -281,6 +294,9 @@ bool PacketTransferEngine::sendChecksum() {
         show("Write checksum message failed");
         return false;
     }
+    const uint8_t fileSum[2] = {static_cast<uint8_t>(fileSum_),
+                                static_cast<uint8_t>(fileSum_ >> 8)};
+    ExpectNoAnswer(&frame[packet::kChecksumAnswerSumOffset], fileSum, 2);
     if (link_.read(frame.data(), frame.size()) != TransferStatus::Complete) {
         show("Read checksum message failed");
         return false;

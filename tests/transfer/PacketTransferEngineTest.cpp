@@ -230,6 +230,25 @@ TEST_F(PacketTransfer, AWrongSumAtTheEndIsShownInLowerCaseHex) {
     EXPECT_EQ(texts(), (std::vector<std::string>{expected, "Checksum of last step failed"}));
 }
 
+TEST_F(PacketTransfer, AnEmptyChecksumAnswerNeverVerifiesAFileThatSumsToZero) {
+    // Reads: handshake, echo, verdict, end answer, then the checksum answer.
+    instrument().faults().shortAnswers = {{5, 0}};
+    EXPECT_FALSE(run(Bytes(100, 0x00)));
+    EXPECT_EQ(instrument().faultsHit(), 1);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"The checksum can't match whith PC: ffff - 0",
+                                                 "Checksum of last step failed"}));
+}
+
+TEST_F(PacketTransfer, AnEchoCutShortIsNotTakenForTheHeader) {
+    // The second packet's echo loses its last byte, which the first packet's echo also ended in.
+    instrument().faults().shortAnswers = {{5, 11}};
+    EXPECT_FALSE(run(Pattern(128), "64"));
+    EXPECT_EQ(instrument().faultsHit(), 1);
+    EXPECT_EQ(texts(), (std::vector<std::string>{
+                           "The reading data back messag is not equal to writing: Packet 2",
+                           "data transmission failed"}));
+}
+
 TEST_F(PacketTransfer, ABadEchoEndsTheRunAtThatPacket) {
     instrument().faults().badEchoes = {2};
     EXPECT_FALSE(run(Pattern(8192), "4k"));
