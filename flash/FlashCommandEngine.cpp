@@ -39,6 +39,7 @@ void FlashCommandEngine::resetProfile() {
     bytesAccounted_ = 0;
     sectorsInUse_ = 0;
     eraseRetries_ = 0;
+    failedPolls_ = 0;
 }
 
 bool FlashCommandEngine::readProfile(const std::string& path) {
@@ -206,6 +207,7 @@ bool FlashCommandEngine::programmingPass() {
         }
         for (;;) {
             eraseRetries_ = 0;
+            failedPolls_ = 0;
             const bool erased = eraseSector(i);
             postProgress(kProgressPosition, step + 1);
             if (!erased) {
