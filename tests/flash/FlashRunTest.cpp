@@ -419,6 +419,22 @@ TEST_F(FlashRun, TheWarningAnsweredYesRunsWithTheProfileAsItIs) {
     EXPECT_EQ(flashBytes(0, data.size()), data);
 }
 
+TEST_F(FlashRun, TheWarningAnsweredYesDoesNotWaiveAnEmptyReservedList) {
+    plugFourSectors();
+    auto profile = Profile(EvenSectors(4, 0x1000), {});
+    profile.model = "";
+    notifier_.queueAnswer(MessageAnswer::Yes);
+    EXPECT_FALSE(run(profile, Pattern(1000)));
+    EXPECT_EQ(texts(),
+              (std::vector<std::string>{
+                  "there is nothing in Flash Modle    ",
+                  "some parameters in configure file maybe not correct  \n\nare you "
+                  "want to continue?",
+                  Fatal("there is nothing in Reserved Sector  "),
+                  Fatal("some fault errors in configure file"), Fatal("Update file failed")}));
+    EXPECT_EQ(instrument().writes(), 0);
+}
+
 TEST_F(FlashRun, AnUnreadableProfileRunsOnTheDefaultsAfterItsMessageAndTheWarning) {
     plugFourSectors();
     engine_.setProfilePath(folder_.path("missing.ini"));
@@ -561,26 +577,26 @@ INSTANTIATE_TEST_SUITE_P(
                          "",
                          kFour,
                          "[sector erase cycle]\r\nerasecycles = 8\r\n",
-                         {"the sector erase cycles are more than its addr or data entries",
+                         {"the sector erase cycles not matching the number of it's addr or data   ",
                           "some fault errors in configure file"}},
         ProfileFaultCase{"AcceptedWarningWithANegativeProgramCount",
                          "",
                          kFour,
                          "[program cycle]\r\nprogramcycles = -1\r\n",
-                         {"the program cycles are more than its addr or data entries",
+                         {"the program cycles not matching the number of it's addr or data  ",
                           "some fault errors in configure file"}},
         ProfileFaultCase{
             "AcceptedWarningWithBlockSizeZero",
             "",
             kFour,
             "[block size]\r\nsize = 0\r\n",
-            {"the size of block is out of range", "some fault errors in configure file"}},
+            {"the size of block is out of range   ", "some fault errors in configure file"}},
         ProfileFaultCase{
             "AcceptedWarningWithoutSectors",
             "",
             {},
             "",
-            {"the sector address list is empty", "some fault errors in configure file"}},
+            {"the sector address list is empty  ", "some fault errors in configure file"}},
         ProfileFaultCase{"ASingleSector", "NOR", {0x0000}, "", {"not enough sector size"}},
         ProfileFaultCase{"ANegativeFileOffset",
                          "NOR",
