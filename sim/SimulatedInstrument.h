@@ -65,6 +65,11 @@ class SimulatedInstrument {
     const std::vector<std::vector<uint8_t>>& commands() const { return commands_; }
     int reads() const { return reads_; }
     int writes() const { return writes_; }
+    // Answers of each kind given so far, as the faults count them.
+    int echoes() const { return echoes_; }
+    int verdicts() const { return verdicts_; }
+    int endAnswers() const { return endAnswers_; }
+    int sums() const { return sums_; }
     int fillers() const { return fillers_; }
     int blocksAccepted() const { return blocksAccepted_; }
     // Transfers of either kind so far, the failed ones included.
