@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "bytes/LittleEndian.h"
 #include "flash/FlashCommandEngine.h"
 #include "flash/FlashFrames.h"
 #include "platform/Clock.h"
@@ -22,14 +23,6 @@ bool Complete(TransferStatus status) {
 // Entry k of a cycle list; the run never lets a list be shorter than its cycles.
 int32_t Entry(const std::vector<int32_t>& list, size_t k) {
     return k < list.size() ? list[k] : 0;
-}
-
-// Fills an answer buffer, before it is read, with what cannot pass for the expected bytes:
-// whatever part of the answer does not arrive is then never taken for it.
-void ExpectNoAnswer(uint8_t* answer, const uint8_t* expected, size_t size) {
-    for (size_t i = 0; i < size; ++i) {
-        answer[i] = static_cast<uint8_t>(~expected[i]);
-    }
 }
 
 // The erase cycles' addresses are relative to the sector unless the first sector starts at
@@ -120,12 +113,11 @@ bool FlashCommandEngine::eraseSector(size_t i) {
         clock_.sleep(firstPoll ? flash::kFirstPollWait : flash::kNextPollWait);
         firstPoll = false;
         std::array<uint8_t, frames::kErasePollAnswerSize> answer{};
-        const uint8_t erased[2] = {static_cast<uint8_t>(profile_.eraseCheckValue),
-                                   static_cast<uint8_t>(profile_.eraseCheckValue >> 8)};
-        ExpectNoAnswer(&answer[5], erased, 2);
+        frames::ExpectNoAnswer16(&answer[frames::kErasePollWordOffset],
+                                 static_cast<uint16_t>(profile_.eraseCheckValue));
         const bool read = Complete(link_.read(answer.data(), answer.size()));
         const bool answered = sent && read;
-        const int32_t value = answer[5] | answer[6] << 8;
+        const int32_t value = ReadLittleEndian16(&answer[frames::kErasePollWordOffset]);
         if (answered && value == profile_.eraseCheckValue) {
             if (++goodReads >= flash::kGoodPollsNeeded) {
                 return true;
@@ -163,7 +155,7 @@ bool FlashCommandEngine::exchangeTemplate(const Frame& frame, int retries) {
         if (!Complete(link_.write(frame.data(), frame.size()))) {
             return false;
         }
-        ExpectNoAnswer(echo.data(), frame.data(), frame.size());
+        frames::ExpectNoAnswer(echo.data(), frame.data(), frame.size());
         if (!Complete(link_.read(echo.data(), echo.size()))) {
             return false;
         }
@@ -222,7 +214,7 @@ bool FlashCommandEngine::writeSectorData(size_t i) {
                 flash::BlockHeaderFrame(address, static_cast<uint32_t>(count),
                                         wordSum(block.data(), static_cast<size_t>(blockBytes)));
             std::array<uint8_t, frames::kHeaderSize> echo{};
-            ExpectNoAnswer(echo.data(), header.data(), echo.size());
+            frames::ExpectNoAnswer(echo.data(), header.data(), echo.size());
             if (!Complete(link_.write(header.data(), header.size())) ||
                 !Complete(link_.read(echo.data(), echo.size())) ||
                 !std::equal(header.begin(), header.begin() + flash::kHeaderEchoComparedBytes,
@@ -230,14 +222,14 @@ bool FlashCommandEngine::writeSectorData(size_t i) {
                 return false;
             }
             uint8_t verdict = 0;
-            ExpectNoAnswer(&verdict, &frames::kSumMatched, 1);
+            frames::ExpectNoAnswer(&verdict, &frames::kSumMatched, 1);
             if (!Complete(link_.write(block.data(), static_cast<size_t>(blockBytes))) ||
                 !Complete(link_.read(&verdict, 1))) {
                 return false;
             }
             if (verdict == frames::kSumMatched) {
                 uint8_t ended = 0;
-                ExpectNoAnswer(&ended, &frames::kWritingEnded, 1);
+                frames::ExpectNoAnswer(&ended, &frames::kWritingEnded, 1);
                 if (!Complete(link_.read(&ended, 1)) || ended != frames::kWritingEnded) {
                     return false;
                 }
@@ -262,12 +254,11 @@ bool FlashCommandEngine::verifySector(uint32_t address, uint32_t words, uint16_t
         return false;
     }
     std::array<uint8_t, frames::kSumAnswerSize> answer{};
-    const uint8_t expected[2] = {static_cast<uint8_t>(sum), static_cast<uint8_t>(sum >> 8)};
-    ExpectNoAnswer(&answer[9], expected, 2);
+    frames::ExpectNoAnswer16(&answer[frames::kSumAnswerSumOffset], sum);
     if (!Complete(link_.read(answer.data(), answer.size()))) {
         return false;
     }
-    return (answer[9] | answer[10] << 8) == sum;
+    return ReadLittleEndian16(&answer[frames::kSumAnswerSumOffset]) == sum;
 }
 
 }  // namespace harmoload

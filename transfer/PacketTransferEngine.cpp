@@ -12,6 +12,7 @@
 #include "text/NumberText.h"
 #include "text/PathText.h"
 #include "transfer/PacketTransferProtocol.h"
+#include "usb/InstrumentContract.h"
 
 namespace harmoload {
 namespace packet {
@@ -27,15 +28,6 @@ uint16_t ByteSum(const uint8_t* bytes, size_t count) {
 }  // namespace packet
 
 namespace {
-
-// Fills an answer buffer, before it is read, with what cannot pass for the expected bytes: a
-// read that delivers less than asked still counts as complete, and whatever part of the answer
-// does not arrive must never be taken for it.
-void ExpectNoAnswer(uint8_t* answer, const uint8_t* expected, size_t size) {
-    for (size_t i = 0; i < size; ++i) {
-        answer[i] = static_cast<uint8_t>(~expected[i]);
-    }
-}
 
 std::string Format(const char* pattern, int first, int second = 0) {
     char text[160];
@@ -231,7 +223,7 @@ bool PacketTransferEngine::transferData() {
             return false;
         }
         clock_.sleep(headerWait);
-        ExpectNoAnswer(answer.data(), header.data(), header.size());
+        frames::ExpectNoAnswer(answer.data(), header.data(), header.size());
         if (link_.read(answer.data(), answer.size()) != TransferStatus::Complete) {
             show(Format("Read data message failed: Packet %d", number));
             return false;
@@ -253,14 +245,14 @@ bool PacketTransferEngine::transferData() {
             }
         }
 
-        ExpectNoAnswer(answer.data(), &packet::kVerdictSumMatched, 1);
+        frames::ExpectNoAnswer(answer.data(), &packet::kVerdictSumMatched, 1);
         if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
             show(Format("Read back message of checksum failed: Packet %d", number));
             return false;
         }
         if (answer[0] == packet::kVerdictSumMatched) {
             retries = 0;
-            ExpectNoAnswer(answer.data(), &packet::kEndAnswer, 1);
+            frames::ExpectNoAnswer(answer.data(), &packet::kEndAnswer, 1);
             if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
                 show(Format("Read back message of writing end failed: Packet %d", number));
                 return false;
@@ -294,9 +286,7 @@ bool PacketTransferEngine::sendChecksum() {
         show("Write checksum message failed");
         return false;
     }
-    const uint8_t fileSum[2] = {static_cast<uint8_t>(fileSum_),
-                                static_cast<uint8_t>(fileSum_ >> 8)};
-    ExpectNoAnswer(&frame[packet::kChecksumAnswerSumOffset], fileSum, 2);
+    frames::ExpectNoAnswer16(&frame[packet::kChecksumAnswerSumOffset], fileSum_);
     if (link_.read(frame.data(), frame.size()) != TransferStatus::Complete) {
         show("Read checksum message failed");
         return false;
