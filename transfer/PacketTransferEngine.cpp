@@ -120,7 +120,8 @@ bool PacketTransferEngine::readProfile() {
     if (dataLength && *dataLength == 0) {
         dataLength = kDefaultDataLength;
     }
-    if (!dataLength || *dataLength <= 0) {
+    // The packet header's length field has 16 bits: a larger packet would wrap round.
+    if (!dataLength || *dataLength <= 0 || *dataLength > kDefaultDataLength) {
         show("Invalid format of data length in configure.ini");
         return false;
     }
