@@ -39,6 +39,7 @@ void FlashCommandEngine::resetProfile() {
     bytesAccounted_ = 0;
     sectorsInUse_ = 0;
     eraseRetries_ = 0;
+    failedPolls_ = 0;
 }
 
 bool FlashCommandEngine::readProfile(const std::string& path) {
@@ -114,12 +115,20 @@ bool FlashCommandEngine::runSteps(const std::string& dataPath) {
     switch (static_cast<ProfileVerdict>(validateProfile())) {
         case ProfileVerdict::Passed:
             break;
-        case ProfileVerdict::Warning:
+        case ProfileVerdict::Warning: {
             if (notifier_->showMessage({"Warning", kContinueQuestion, MessageButtons::YesNo,
                                         MessageIcon::Information}) != MessageAnswer::Yes) {
                 return false;
             }
+            // Going on past the warning does not waive the checks that come after it: an empty
+            // reserved-sector list would otherwise have the boot sectors erased.
+            const ProfileFinding fault = CheckFlashProfileFaults(profile_);
+            if (fault.verdict != ProfileVerdict::Passed) {
+                showEngineMessage(fault.text, fault.kind);
+                return fail(kProfileFaultMessage);
+            }
             break;
+        }
         case ProfileVerdict::Fatal:
             return fail(kProfileFaultMessage);
     }
@@ -206,6 +215,7 @@ bool FlashCommandEngine::programmingPass() {
         }
         for (;;) {
             eraseRetries_ = 0;
+            failedPolls_ = 0;
             const bool erased = eraseSector(i);
             postProgress(kProgressPosition, step + 1);
             if (!erased) {

@@ -99,6 +99,7 @@ class FlashCommandEngine {
     int64_t bytesAccounted_ = 0;   // sizes of the sectors before the current one
     size_t sectorsInUse_ = 0;
     int eraseRetries_ = 0;  // repeated erases of the current sector, nested ones included
+    int failedPolls_ = 0;   // erase polls in a row that got no answer, nested ones included
 
     UsbLink link_;
 };

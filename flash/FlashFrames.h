@@ -27,6 +27,9 @@ inline constexpr std::chrono::milliseconds kFirstPollWait{700};
 inline constexpr std::chrono::milliseconds kNextPollWait{20};
 inline constexpr int kGoodPollsNeeded = 2;
 inline constexpr int kMaxRepeatedErases = 50;
+// An instrument that leaves this many polls in a row unanswered has stopped answering: the
+// erase ends there, bounding a run whose instrument went silent to minutes, not a day.
+inline constexpr int kMaxFailedPollsInARow = 3;
 // After a late erase in libusb mode, this much of whatever the instrument still has to say is
 // read and dropped.
 inline constexpr size_t kLateEraseDrainBytes = 64;

@@ -59,6 +59,10 @@ ProfileFinding CheckFlashProfile(const FlashProfile& p) {
         return {ProfileVerdict::Warning, "there is nothing in Flash Modle  ",
                 static_cast<int>(EngineMessageKind::Warning)};
     }
+    return CheckFlashProfileFaults(p);
+}
+
+ProfileFinding CheckFlashProfileFaults(const FlashProfile& p) {
     if (p.reservedSectors.empty()) {
         return Fatal("there is nothing in Reserved Sector  ");
     }

@@ -37,6 +37,9 @@ struct ProfileFinding {
 
 // The first check the profile fails, in the order the user is told about them.
 ProfileFinding CheckFlashProfile(const FlashProfile& profile);
+// The first fatal check the profile fails: what CheckFlashProfile finds after its warning, which
+// the user's Yes to that warning does not waive.
+ProfileFinding CheckFlashProfileFaults(const FlashProfile& profile);
 
 // Faults that would make a run misbehave and that the checks above let through (a profile
 // accepted after its warning, or faults they do not look at): a cycle list shorter than the

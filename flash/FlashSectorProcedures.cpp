@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "bytes/LittleEndian.h"
 #include "flash/FlashCommandEngine.h"
 #include "flash/FlashFrames.h"
 #include "platform/Clock.h"
@@ -100,25 +101,38 @@ bool FlashCommandEngine::eraseSector(size_t i) {
     // Two reads of the check value in a row mean the sector is erased. Past the deadline the
     // erase is started again (nested, sharing the engine's retry count), and the polling goes
     // on where it was: every further poll that does not complete a pair starts another.
+    // The deadline is kept on the clock, so that time spent inside failing transfers counts; an
+    // instrument that stops answering ends the erase after a few failed polls in a row, at
+    // every level of nesting at once.
     const Frame poll = flash::ErasePollFrame(sector);
-    int64_t elapsedMs = 0;
+    const std::chrono::milliseconds pollingSince = clock_.now();
+    bool firstPoll = true;
     int goodReads = 0;
     for (;;) {
-        link_.write(poll.data(), poll.size());
-        clock_.sleep(elapsedMs == 0 ? flash::kFirstPollWait : flash::kNextPollWait);
+        const bool sent = Complete(link_.write(poll.data(), poll.size()));
+        clock_.sleep(firstPoll ? flash::kFirstPollWait : flash::kNextPollWait);
+        firstPoll = false;
         std::array<uint8_t, frames::kErasePollAnswerSize> answer{};
+        frames::ExpectNoAnswer16(&answer[frames::kErasePollWordOffset],
+                                 static_cast<uint16_t>(profile_.eraseCheckValue));
         const bool read = Complete(link_.read(answer.data(), answer.size()));
-        // A read that failed says nothing about the sector: it is not taken as erased.
-        const int32_t value = answer[5] | answer[6] << 8;
-        if (read && value == profile_.eraseCheckValue) {
+        const bool answered = sent && read;
+        const int32_t value = ReadLittleEndian16(&answer[frames::kErasePollWordOffset]);
+        if (answered && value == profile_.eraseCheckValue) {
             if (++goodReads >= flash::kGoodPollsNeeded) {
                 return true;
             }
         } else {
             goodReads = 0;
         }
-        elapsedMs += elapsedMs == 0 ? flash::kFirstPollWait.count() : flash::kNextPollWait.count();
-        if (elapsedMs <= profile_.maxSectorEraseTime) {
+        if (!answered) {
+            if (++failedPolls_ >= flash::kMaxFailedPollsInARow) {
+                return false;
+            }
+            continue;
+        }
+        failedPolls_ = 0;
+        if (clock_.now() - pollingSince <= std::chrono::milliseconds(profile_.maxSectorEraseTime)) {
             continue;
         }
         if (++eraseRetries_ > flash::kMaxRepeatedErases) {
@@ -129,6 +143,9 @@ bool FlashCommandEngine::eraseSector(size_t i) {
             link_.libusb().read(drain.data(), drain.size());
         }
         eraseSector(i);
+        if (failedPolls_ >= flash::kMaxFailedPollsInARow) {
+            return false;
+        }
     }
 }
 
@@ -138,7 +155,7 @@ bool FlashCommandEngine::exchangeTemplate(const Frame& frame, int retries) {
         if (!Complete(link_.write(frame.data(), frame.size()))) {
             return false;
         }
-        std::fill(echo.begin(), echo.end(), 0);
+        frames::ExpectNoAnswer(echo.data(), frame.data(), frame.size());
         if (!Complete(link_.read(echo.data(), echo.size()))) {
             return false;
         }
@@ -197,6 +214,7 @@ bool FlashCommandEngine::writeSectorData(size_t i) {
                 flash::BlockHeaderFrame(address, static_cast<uint32_t>(count),
                                         wordSum(block.data(), static_cast<size_t>(blockBytes)));
             std::array<uint8_t, frames::kHeaderSize> echo{};
+            frames::ExpectNoAnswer(echo.data(), header.data(), echo.size());
             if (!Complete(link_.write(header.data(), header.size())) ||
                 !Complete(link_.read(echo.data(), echo.size())) ||
                 !std::equal(header.begin(), header.begin() + flash::kHeaderEchoComparedBytes,
@@ -204,12 +222,14 @@ bool FlashCommandEngine::writeSectorData(size_t i) {
                 return false;
             }
             uint8_t verdict = 0;
+            frames::ExpectNoAnswer(&verdict, &frames::kSumMatched, 1);
             if (!Complete(link_.write(block.data(), static_cast<size_t>(blockBytes))) ||
                 !Complete(link_.read(&verdict, 1))) {
                 return false;
             }
             if (verdict == frames::kSumMatched) {
                 uint8_t ended = 0;
+                frames::ExpectNoAnswer(&ended, &frames::kWritingEnded, 1);
                 if (!Complete(link_.read(&ended, 1)) || ended != frames::kWritingEnded) {
                     return false;
                 }
@@ -234,10 +254,11 @@ bool FlashCommandEngine::verifySector(uint32_t address, uint32_t words, uint16_t
         return false;
     }
     std::array<uint8_t, frames::kSumAnswerSize> answer{};
+    frames::ExpectNoAnswer16(&answer[frames::kSumAnswerSumOffset], sum);
     if (!Complete(link_.read(answer.data(), answer.size()))) {
         return false;
     }
-    return (answer[9] | answer[10] << 8) == sum;
+    return ReadLittleEndian16(&answer[frames::kSumAnswerSumOffset]) == sum;
 }
 
 }  // namespace harmoload

@@ -62,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (engine.readProfile()) {
         const TransferProfile& profile = engine.profile();
         if (profile.chipSize < 0 || profile.startAddress < 0 || profile.dataLength <= 0 ||
+            profile.dataLength > kDefaultDataLength ||
             profile.dataLength % kSmallPacketBytes != 0) {
             std::abort();
         }

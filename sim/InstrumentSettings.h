@@ -40,6 +40,18 @@ struct InstrumentFaults {
     std::map<int, int> readErrors{};   // read ordinal -> the library's error code (-5: I/O error)
     std::map<int, int> writeErrors{};  // write ordinal -> error code; the frame is lost
     int unplugAtTransfer = 0;  // 0: never; else the instrument is gone from that transfer on
+    // 0: never; else from that transfer on the instrument is silent: every transfer waits its
+    // whole time-out on the shared clock and fails with kTimedOut.
+    int stallFromTransfer = 0;
+    // Read ordinal -> how many bytes of its answer arrive (fewer than the answer; 0: none).
+    // The rest of that answer is lost.
+    std::map<int, size_t> shortAnswers{};
+    // Read ordinal -> the byte of its answer that arrives inverted (past the end: none is).
+    std::map<int, size_t> alteredAnswers{};
+    // Write ordinal -> how many of its bytes the instrument takes, which the library reports
+    // as the bytes done (fewer than asked; 0: none), the way libusb 0.1 does when a transfer
+    // stalls part way.
+    std::map<int, size_t> partialWrites{};
 
     bool operator==(const InstrumentFaults&) const = default;
 };

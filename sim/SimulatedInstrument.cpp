@@ -42,8 +42,9 @@ void SimulatedInstrument::error(std::string text) {
 // Counts one transfer; false once the instrument is gone.
 bool SimulatedInstrument::countTransfer() {
     ++transfers_;
-    if (faults_.unplugAtTransfer > 0 && transfers_ >= faults_.unplugAtTransfer) {
+    if (plugged_ && faults_.unplugAtTransfer > 0 && transfers_ >= faults_.unplugAtTransfer) {
         plugged_ = false;
+        hit();
     }
     if (!plugged_) {
         lastError_ = "the instrument is not connected";
@@ -51,10 +52,26 @@ bool SimulatedInstrument::countTransfer() {
     return plugged_;
 }
 
-int SimulatedInstrument::bulkWrite(int endpoint, const uint8_t* bytes, int size,
-                                   int /*timeoutMs*/) {
+// True once the instrument has gone silent: the transfer then takes its whole time-out.
+bool SimulatedInstrument::stalled(int timeoutMs) {
+    if (faults_.stallFromTransfer == 0 || transfers_ < faults_.stallFromTransfer) {
+        return false;
+    }
+    if (!silentSince_) {
+        silentSince_ = clock_.now();
+        hit();
+    }
+    clock_.sleep(std::chrono::milliseconds(timeoutMs));
+    lastError_ = "timeout";
+    return true;
+}
+
+int SimulatedInstrument::bulkWrite(int endpoint, const uint8_t* bytes, int size, int timeoutMs) {
     if (!countTransfer()) {
         return kGone;
+    }
+    if (stalled(timeoutMs)) {
+        return kTimedOut;
     }
     ++writes_;
     if (endpoint != usb::kOutEndpoint) {
@@ -64,7 +81,14 @@ int SimulatedInstrument::bulkWrite(int endpoint, const uint8_t* bytes, int size,
     }
     if (const auto fault = faults_.writeErrors.find(writes_); fault != faults_.writeErrors.end()) {
         lastError_ = "write failed (injected fault " + std::to_string(fault->second) + ")";
+        hit();
         return fault->second;
+    }
+    if (const auto fault = faults_.partialWrites.find(writes_);
+        fault != faults_.partialWrites.end() && fault->second < static_cast<size_t>(size)) {
+        // Only the first bytes reach the instrument; the library reports them as done.
+        hit();
+        size = static_cast<int>(fault->second);
     }
     if (size <= 0) {
         return 0;
@@ -81,6 +105,9 @@ int SimulatedInstrument::bulkRead(int endpoint, uint8_t* bytes, int size, int ti
     if (!countTransfer()) {
         return kGone;
     }
+    if (stalled(timeoutMs)) {
+        return kTimedOut;
+    }
     ++reads_;
     if (endpoint != usb::kInEndpoint) {
         error("read from endpoint " + std::to_string(endpoint));
@@ -90,6 +117,7 @@ int SimulatedInstrument::bulkRead(int endpoint, uint8_t* bytes, int size, int ti
     if (const auto fault = faults_.readErrors.find(reads_); fault != faults_.readErrors.end()) {
         // The answer stays where it was: a recovery read may still pick it up.
         lastError_ = "read failed (injected fault " + std::to_string(fault->second) + ")";
+        hit();
         return fault->second;
     }
     if (answers_.empty()) {
@@ -99,6 +127,17 @@ int SimulatedInstrument::bulkRead(int endpoint, uint8_t* bytes, int size, int ti
     }
     std::vector<uint8_t> next = std::move(answers_.front());
     answers_.pop_front();
+    if (const auto fault = faults_.alteredAnswers.find(reads_);
+        fault != faults_.alteredAnswers.end() && fault->second < next.size()) {
+        hit();
+        next[fault->second] ^= 0xFF;
+    }
+    if (const auto fault = faults_.shortAnswers.find(reads_);
+        fault != faults_.shortAnswers.end() && fault->second < next.size()) {
+        // The rest of the answer is lost on the way.
+        hit();
+        next.resize(fault->second);
+    }
     const size_t room = size > 0 ? static_cast<size_t>(size) : 0;
     if (next.size() > room) {
         error("answer of " + std::to_string(next.size()) + " bytes read with " +
@@ -112,6 +151,9 @@ int SimulatedInstrument::bulkRead(int endpoint, uint8_t* bytes, int size, int ti
 int SimulatedInstrument::clearHalt(unsigned /*endpoint*/) {
     if (!plugged_) {
         return kGone;
+    }
+    if (silentSince_) {
+        return kTimedOut;
     }
     data_ = DataPhase{};
     return 0;
@@ -208,6 +250,7 @@ void SimulatedInstrument::handshake(const std::vector<uint8_t>& bytes) {
     packetSum_ = 0;
     ++handshakes_;
     if (handshakes_ <= faults_.wrongHandshakes) {
+        hit();
         answer({faults_.wrongHandshakeAnswer});
         return;
     }
@@ -227,6 +270,7 @@ void SimulatedInstrument::echoFrame(const std::vector<uint8_t>& bytes) {
     std::vector<uint8_t> echo = bytes;
     ++echoes_;
     if (faults_.badEchoes.contains(echoes_)) {
+        hit();
         echo[1] ^= 0xFF;
     }
     answer(std::move(echo));
@@ -276,7 +320,11 @@ void SimulatedInstrument::finishData() {
     }
     data_.active = false;
     ++verdicts_;
-    if (static_cast<uint16_t>(sum) != data_.sum || faults_.badVerdicts.contains(verdicts_)) {
+    const bool refused = faults_.badVerdicts.contains(verdicts_);
+    if (refused) {
+        hit();
+    }
+    if (static_cast<uint16_t>(sum) != data_.sum || refused) {
         answer({kRefusedVerdict});
         return;
     }
@@ -292,8 +340,11 @@ void SimulatedInstrument::finishData() {
     }
     ++blocksAccepted_;
     ++endAnswers_;
-    answer(
-        {faults_.wrongEndAnswers.contains(endAnswers_) ? kWrongEndAnswer : frames::kWritingEnded});
+    const bool wrongEnd = faults_.wrongEndAnswers.contains(endAnswers_);
+    if (wrongEnd) {
+        hit();
+    }
+    answer({wrongEnd ? kWrongEndAnswer : frames::kWritingEnded});
 }
 
 void SimulatedInstrument::sumRequest(const std::vector<uint8_t>& bytes) {
@@ -307,6 +358,7 @@ void SimulatedInstrument::sumRequest(const std::vector<uint8_t>& bytes) {
     }
     ++sums_;
     if (faults_.wrongSums.contains(sums_)) {
+        hit();
         ++sum;
     }
     std::vector<uint8_t> reply(frames::kSumAnswerSize, 0);

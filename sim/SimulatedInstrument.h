@@ -6,8 +6,10 @@
 // faults it is told to. Time passes only on the shared clock: a read with nothing to answer
 // waits its whole time-out there, and a sector erase ends there.
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,8 +65,20 @@ class SimulatedInstrument {
     const std::vector<std::vector<uint8_t>>& commands() const { return commands_; }
     int reads() const { return reads_; }
     int writes() const { return writes_; }
+    // Answers of each kind given so far, as the faults count them.
+    int echoes() const { return echoes_; }
+    int verdicts() const { return verdicts_; }
+    int endAnswers() const { return endAnswers_; }
+    int sums() const { return sums_; }
     int fillers() const { return fillers_; }
     int blocksAccepted() const { return blocksAccepted_; }
+    // Transfers of either kind so far, the failed ones included.
+    int transfers() const { return transfers_; }
+    // How many times one of the injected faults was committed: a sweep that injects one fault
+    // knows by this that its run reached it.
+    int faultsHit() const { return faultsHit_; }
+    // When the instrument went silent on the shared clock; nothing while it answers.
+    std::optional<std::chrono::milliseconds> silentSince() const { return silentSince_; }
     // Frames it could not make sense of, answers too long for the read, and the flash's errors.
     std::vector<std::string> errors() const;
     // The text of the last failed transfer, for usb_strerror.
@@ -81,6 +95,8 @@ class SimulatedInstrument {
     };
 
     bool countTransfer();
+    bool stalled(int timeoutMs);
+    void hit() { ++faultsHit_; }
     void frame(const std::vector<uint8_t>& bytes);
     void handshake(const std::vector<uint8_t>& bytes);
     void programmingTemplate(const std::vector<uint8_t>& bytes);
@@ -114,6 +130,8 @@ class SimulatedInstrument {
     int sums_ = 0;
     int fillers_ = 0;
     int blocksAccepted_ = 0;
+    int faultsHit_ = 0;
+    std::optional<std::chrono::milliseconds> silentSince_;
 
     std::vector<uint8_t> chipTypes_;
     std::vector<BusCycle> busCycles_;

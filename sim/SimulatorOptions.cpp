@@ -60,6 +60,21 @@ bool ReadErrors(std::string_view text, std::map<int, int>& errors) {
     return !errors.empty();
 }
 
+// "N:BYTES,...": ordinal -> a byte count or position.
+bool ReadSizes(std::string_view text, std::map<int, size_t>& sizes) {
+    for (std::string_view part : Split(text, ",")) {
+        const size_t colon = part.find(':');
+        int ordinal = 0;
+        size_t size = 0;
+        if (colon == std::string_view::npos || !ReadNumber(part.substr(0, colon), ordinal) ||
+            ordinal < 1 || !ReadNumber(part.substr(colon + 1), size)) {
+            return false;
+        }
+        sizes[ordinal] = size;
+    }
+    return !sizes.empty();
+}
+
 bool ApplyItem(std::string_view key, std::string_view value, bool hasValue,
                SimulatorOptions& options) {
     InstrumentFaults& faults = options.faults;
@@ -115,6 +130,28 @@ bool ApplyItem(std::string_view key, std::string_view value, bool hasValue,
     }
     if (key == "unplug") {
         return ReadNumber(value, faults.unplugAtTransfer) && faults.unplugAtTransfer >= 1;
+    }
+    if (key == "stall") {
+        return ReadNumber(value, faults.stallFromTransfer) && faults.stallFromTransfer >= 1;
+    }
+    if (key == "short-answer") {
+        return ReadSizes(value, faults.shortAnswers);
+    }
+    if (key == "empty-answer") {
+        std::set<int> reads;
+        if (!ReadOrdinals(value, reads)) {
+            return false;
+        }
+        for (int read : reads) {
+            faults.shortAnswers[read] = 0;
+        }
+        return true;
+    }
+    if (key == "alter-answer") {
+        return ReadSizes(value, faults.alteredAnswers);
+    }
+    if (key == "partial-write") {
+        return ReadSizes(value, faults.partialWrites);
     }
     return false;
 }

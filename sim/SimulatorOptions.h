@@ -16,6 +16,12 @@
 //   read-error=N:CODE,...   the N-th read fails with the library's error CODE
 //   write-error=N:CODE,...  the N-th write fails with CODE
 //   unplug=K             the instrument is gone from the K-th transfer on
+//   stall=K              the instrument is silent from the K-th transfer on: every transfer
+//                        takes its whole time-out and fails
+//   short-answer=N:BYTES,...  only the first BYTES bytes of the N-th read's answer arrive
+//   empty-answer=N,...   nothing of the N-th read's answer arrives
+//   alter-answer=N:AT,...     byte AT of the N-th read's answer arrives inverted
+//   partial-write=N:BYTES,... the N-th write moves only its first BYTES bytes
 
 #include <cstdint>
 #include <optional>

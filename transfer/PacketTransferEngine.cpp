@@ -12,6 +12,7 @@
 #include "text/NumberText.h"
 #include "text/PathText.h"
 #include "transfer/PacketTransferProtocol.h"
+#include "usb/InstrumentContract.h"
 
 namespace harmoload {
 namespace packet {
@@ -119,7 +120,8 @@ bool PacketTransferEngine::readProfile() {
     if (dataLength && *dataLength == 0) {
         dataLength = kDefaultDataLength;
     }
-    if (!dataLength || *dataLength <= 0) {
+    // The packet header's length field has 16 bits: a larger packet would wrap round.
+    if (!dataLength || *dataLength <= 0 || *dataLength > kDefaultDataLength) {
         show("Invalid format of data length in configure.ini");
         return false;
     }
@@ -201,7 +203,8 @@ bool PacketTransferEngine::transferData() {
     int retries = 0;
     int64_t done = 1;
     const auto headerWait = packet::kHeaderWaitPerKiB * (profile_.dataLength / 1024);
-    // One answer buffer for every read of the run; it is never cleared.
+    // One answer buffer for every read of the run, filled before each read with what cannot
+    // be that read's answer.
     std::array<uint8_t, packet::kPacketHeaderBytes> answer{};
 
     for (int64_t index = 0; index < packets;) {
@@ -221,6 +224,7 @@ bool PacketTransferEngine::transferData() {
             return false;
         }
         clock_.sleep(headerWait);
+        frames::ExpectNoAnswer(answer.data(), header.data(), header.size());
         if (link_.read(answer.data(), answer.size()) != TransferStatus::Complete) {
             show(Format("Read data message failed: Packet %d", number));
             return false;
@@ -242,12 +246,14 @@ bool PacketTransferEngine::transferData() {
             }
         }
 
+        frames::ExpectNoAnswer(answer.data(), &packet::kVerdictSumMatched, 1);
         if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
             show(Format("Read back message of checksum failed: Packet %d", number));
             return false;
         }
         if (answer[0] == packet::kVerdictSumMatched) {
             retries = 0;
+            frames::ExpectNoAnswer(answer.data(), &packet::kEndAnswer, 1);
             if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
                 show(Format("Read back message of writing end failed: Packet %d", number));
                 return false;
@@ -281,6 +287,7 @@ bool PacketTransferEngine::sendChecksum() {
         show("Write checksum message failed");
         return false;
     }
+    frames::ExpectNoAnswer16(&frame[packet::kChecksumAnswerSumOffset], fileSum_);
     if (link_.read(frame.data(), frame.size()) != TransferStatus::Complete) {
         show("Read checksum message failed");
         return false;

@@ -31,8 +31,8 @@ inline constexpr const char* kTimeOverKey = "Time Over";
 // The default profile's name in the program directory.
 inline constexpr const char* kDefaultTransferProfileName = "R1.ini";
 
-// A Data Length of 0 stands for this many bytes; every packet size is a multiple of the small
-// packet.
+// A Data Length of 0 stands for this many bytes, which is also the largest the packet header
+// can carry; every packet size is a multiple of the small packet.
 inline constexpr int32_t kDefaultDataLength = 0x10000;
 inline constexpr int32_t kSmallPacketBytes = 64;
 

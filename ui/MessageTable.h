@@ -272,6 +272,16 @@ constexpr MessageEntry<detail::WindowOf<Method>> OnPrint(UINT message) {
             }};
 }
 
+// bool onQueryEndSession(): true lets the session end, false refuses it.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnQueryEndSession() {
+    return {WM_QUERYENDSESSION, 0,
+            [](detail::WindowOf<Method>& window, WPARAM, LPARAM, LRESULT& result) {
+                result = (window.*Method)() ? TRUE : FALSE;
+                return true;
+            }};
+}
+
 // void onMessage(): a message without parameters.
 template <auto Method>
 constexpr MessageEntry<detail::WindowOf<Method>> OnMessage(UINT message) {

@@ -44,7 +44,10 @@ void SendResultFrame(const UpdateRunSetup& setup, bool success) {
     if (link.write(frame, sizeof frame) != TransferStatus::Complete) {
         ShowInformation(*setup.notifier, "Error", "write usb failed when send 09 command ");
     }
-    if (link.read(frame, sizeof frame) != TransferStatus::Complete) {
+    // The answer is not examined, but it must come: a read that delivers less counts as
+    // complete, and the frame left in the buffer would pass for an echo.
+    if (link.read(frame, sizeof frame) != TransferStatus::Complete ||
+        link.lastReadBytes() < sizeof frame) {
         ShowInformation(*setup.notifier, "Error", "read usb failed after send 09 command ");
     }
     link.close();

@@ -40,9 +40,26 @@ inline constexpr uint8_t kReady = 0xF1;         // to the handshake
 inline constexpr uint8_t kSumMatched = 0xF4;    // verdict on the data after a header
 inline constexpr uint8_t kWritingEnded = 0xD4;  // after kSumMatched
 inline constexpr size_t kBusCycleAnswerSize = 7;
-inline constexpr size_t kErasePollAnswerSize = 7;  // bytes 5 and 6: the word read back
-inline constexpr size_t kSumAnswerSize = 11;       // bytes 9 and 10: the instrument's sum
+inline constexpr size_t kErasePollAnswerSize = 7;
+inline constexpr size_t kErasePollWordOffset = 5;  // the 16-bit word read back
+inline constexpr size_t kSumAnswerSize = 11;
+inline constexpr size_t kSumAnswerSumOffset = 9;  // the instrument's 16-bit sum
 inline constexpr size_t kResultAnswerSize = 4;
+
+// Fills an answer buffer, before its read, with what cannot pass for the expected bytes: a read
+// that delivers fewer bytes than asked still counts as complete, and whatever part of the
+// answer does not arrive must never be taken for the answer expected.
+inline void ExpectNoAnswer(uint8_t* answer, const uint8_t* expected, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        answer[i] = static_cast<uint8_t>(~expected[i]);
+    }
+}
+// The same for a 16-bit little-endian value expected at answer.
+inline void ExpectNoAnswer16(uint8_t* answer, uint16_t expected) {
+    const auto unexpected = static_cast<uint16_t>(~expected);
+    answer[0] = static_cast<uint8_t>(unexpected);
+    answer[1] = static_cast<uint8_t>(unexpected >> 8);
+}
 
 // A header's length field is 16 bits: a full 65536 travels as 0.
 inline constexpr uint32_t kFullLengthField = 65536;

@@ -77,9 +77,12 @@ TransferStatus LibusbDevice::read(uint8_t* buffer, size_t count) {
     if (count > static_cast<size_t>(INT_MAX)) {
         return TransferStatus::Failed;
     }
+    lastReadBytes_ = 0;
     const int result =
         bulkRead(usb::kInEndpoint, buffer, static_cast<int>(count), usb::kReadTimeoutMs);
     if (result >= 0) {
+        // However few bytes came: the caller tells a missing answer by what it holds.
+        lastReadBytes_ = std::min(static_cast<size_t>(result), count);
         return TransferStatus::Complete;
     }
     if (result == usb::kLibusbIoError) {
@@ -101,10 +104,19 @@ TransferStatus LibusbDevice::write(const uint8_t* buffer, size_t count) {
     for (int attempt = 0;; ++attempt) {
         const int result =
             bulkWrite(usb::kOutEndpoint, buffer, static_cast<int>(count), usb::kWriteTimeoutMs);
-        if (result >= 0) {
+        if (result == static_cast<int>(count)) {
             return TransferStatus::Complete;
         }
-        *console_ << "error writing:\n" << api_->strerror() << '\n';
+        // libusb 0.1 reports a transfer that stalled part way, or whose device went away, as
+        // the bytes it moved (often none): the frame did not arrive whole, so it is a failure
+        // like any other.
+        *console_ << "error writing:\n";
+        if (result >= 0) {
+            *console_ << "only " << result << " of " << count << " bytes written";
+        } else {
+            *console_ << api_->strerror();
+        }
+        *console_ << '\n';
         console_->flush();
         if (attempt == usb::kWriteRetryLimit) {
             return TransferStatus::Failed;

@@ -56,9 +56,12 @@ class LibusbDevice {
     // (showing "Open USB device failed" when it cannot). Any byte count, none included, is
     // Complete; -5 runs the read recovery and is Failed; any other error is Failed.
     TransferStatus read(uint8_t* buffer, size_t count);
+    // Bytes the last read delivered: fewer than asked when the answer came short.
+    size_t lastReadBytes() const { return lastReadBytes_; }
     // Writes count bytes to the OUT endpoint, opening the device first when it is closed
-    // (silently NotOpen when it cannot). A failed write prints "error writing:" with the
-    // library's text, runs the write recovery and is retried, at most kWriteRetryLimit times.
+    // (silently NotOpen when it cannot). A write that fails, or moves fewer bytes than asked,
+    // prints "error writing:" with the reason, runs the write recovery and is retried, at most
+    // kWriteRetryLimit times.
     TransferStatus write(const uint8_t* buffer, size_t count);
 
     // Releases the interface and closes the handle; nothing when there is none.
@@ -80,6 +83,7 @@ class LibusbDevice {
     const StopRequest* stop_ = nullptr;
     bool open_ = false;
     LibusbHandle handle_ = nullptr;
+    size_t lastReadBytes_ = 0;
 };
 
 }  // namespace harmoload

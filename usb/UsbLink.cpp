@@ -42,14 +42,22 @@ bool UsbLink::open() {
 }
 
 TransferStatus UsbLink::read(uint8_t* buffer, size_t count) {
+    lastReadBytes_ = 0;
     if (libusb_.stopRequested()) {
         return TransferStatus::Failed;
     }
     switch (mode_) {
-        case LinkMode::Libusb:
-            return libusb_.read(buffer, count);
-        case LinkMode::DriverPipes:
-            return pipes_.read(buffer, count);
+        case LinkMode::Libusb: {
+            const TransferStatus status = libusb_.read(buffer, count);
+            lastReadBytes_ = libusb_.lastReadBytes();
+            return status;
+        }
+        case LinkMode::DriverPipes: {
+            // The pipes report a short read as Short: a Complete one delivered everything.
+            const TransferStatus status = pipes_.read(buffer, count);
+            lastReadBytes_ = status == TransferStatus::Complete ? count : 0;
+            return status;
+        }
         case LinkMode::None:
             break;
     }

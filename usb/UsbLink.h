@@ -33,6 +33,9 @@ class UsbLink {
     // write after close re-opens the back end that the mode still names.
     TransferStatus read(uint8_t* buffer, size_t count);
     TransferStatus write(const uint8_t* buffer, size_t count);
+    // Bytes the last read delivered. A Complete read may deliver fewer than asked, none
+    // included: a caller that needs the whole answer checks this.
+    size_t lastReadBytes() const { return lastReadBytes_; }
     // Closes the back end the mode names, when it is open; the mode stays.
     void close();
 
@@ -64,6 +67,7 @@ class UsbLink {
     DriverPipeDevice pipes_;
     int deviceIndex_ = 0;  // the first driver device found
     TransferTrace* trace_ = nullptr;
+    size_t lastReadBytes_ = 0;
 };
 
 }  // namespace harmoload

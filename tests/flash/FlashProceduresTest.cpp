@@ -157,7 +157,8 @@ TEST_F(FlashProcedure, AFailedPollReadIsNotTakenForAnErasedSector) {
 }
 
 TEST_F(FlashProcedure, EraseIsRepeatedAfterSixtySevenPollsAndAtMostFiftyTimes) {
-    // Nothing answers: every poll read fails.
+    // The sector never reads erased.
+    library_.pastScript = PollAnswer(0);
     EXPECT_FALSE(engine_.eraseSector(1));
     // Fifty-one erases, each polled 67 times to its deadline; the fifty levels above the last
     // poll once more each on the way out.
@@ -167,6 +168,37 @@ TEST_F(FlashProcedure, EraseIsRepeatedAfterSixtySevenPollsAndAtMostFiftyTimes) {
     const auto firstRepeat = std::find_if(library_.written.begin() + 6, library_.written.end(),
                                           [](const Bytes& b) { return b[0] == 0x02; });
     EXPECT_EQ(firstRepeat - library_.written.begin(), 6 + 67);
+}
+
+TEST_F(FlashProcedure, AnEraseEndsAfterThreeUnansweredPollsInARow) {
+    // Nothing answers; the time the failing transfers take counts toward the deadline, but an
+    // unanswered poll starts no further erase.
+    EXPECT_FALSE(engine_.eraseSector(1));
+    EXPECT_EQ(written(0x02, 0x30), 1u);
+    EXPECT_EQ(written(0x03), 3u);
+}
+
+TEST_F(FlashProcedure, TheEraseDeadlineCountsTimeSpentInTransfers) {
+    // Each answer takes 1.5 s to come: 700 ms after the first poll, its answer is already past
+    // the 2 s deadline, so the erase is started again right after it.
+    engine_.profile().maxSectorEraseTime = 2000;
+    library_.readDelay = std::chrono::milliseconds(1500);
+    library_.pastScript = PollAnswer(0);
+    EXPECT_FALSE(engine_.eraseSector(1));
+    const auto firstRepeat = std::find_if(library_.written.begin() + 6, library_.written.end(),
+                                          [](const Bytes& b) { return b[0] == 0x02; });
+    EXPECT_EQ(firstRepeat - library_.written.begin(), 6 + 1);
+}
+
+TEST_F(FlashProcedure, AnEmptyPollAnswerIsNotTakenForTheCheckValue) {
+    engine_.profile().eraseCheckValue = 0;
+    scriptEraseCycles();
+    library_.reads.push_back(Answer({}));
+    library_.reads.push_back(Answer({}));
+    library_.reads.push_back(PollAnswer(0));
+    library_.reads.push_back(PollAnswer(0));
+    EXPECT_TRUE(engine_.eraseSector(0));
+    EXPECT_EQ(written(0x03), 4u);
 }
 
 TEST_F(FlashProcedure, ALateEraseSucceedsWhenItsPollsComplete) {
@@ -265,12 +297,26 @@ TEST_F(FlashProcedureThroughDriverPipes, ALateEraseIsRepeatedWithoutADrainingRea
                             [](const std::string& call) { return call.ends_with(" 7 500ms"); }));
 }
 
+TEST_F(FlashProcedure, ATemplateEchoCutShortIsAWrongEcho) {
+    engine_.profile().programCycleCount = 0;  // the template is 04 00
+    library_.reads.push_back(Answer({0x04}));
+    EXPECT_FALSE(engine_.programSector(0));
+    EXPECT_EQ(written(0x04), 2u);  // sent again after the wrong echo, whose answer never came
+}
+
 TEST_F(FlashProcedure, CopyingPastTheDataIsRefusedWithItsMessage) {
     // No run has loaded data: the first block of sector 0 lies past its end.
     engine_.profile().blockSize = 4096;
     EXPECT_FALSE(engine_.writeSectorData(0));
     EXPECT_EQ(notifier_.texts(), std::vector<std::string>{"Copy too much data"});
     EXPECT_EQ(written(0x07), 0u);
+}
+
+TEST_F(FlashProcedure, AnEmptyOrShortSumAnswerNeverVerifies) {
+    library_.reads.push_back(Answer({}));
+    EXPECT_FALSE(engine_.verifySector(0x1000, 0x1000, 0x0000));
+    library_.reads.push_back(Answer({0x08, 0, 0x10, 0, 0, 0, 0x10, 0, 0, 0x00}));
+    EXPECT_FALSE(engine_.verifySector(0x1000, 0x1000, 0x0000));
 }
 
 TEST_F(FlashProcedure, VerifySectorComparesTheAnswersSum) {

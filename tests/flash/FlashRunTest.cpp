@@ -419,6 +419,22 @@ TEST_F(FlashRun, TheWarningAnsweredYesRunsWithTheProfileAsItIs) {
     EXPECT_EQ(flashBytes(0, data.size()), data);
 }
 
+TEST_F(FlashRun, TheWarningAnsweredYesDoesNotWaiveAnEmptyReservedList) {
+    plugFourSectors();
+    auto profile = Profile(EvenSectors(4, 0x1000), {});
+    profile.model = "";
+    notifier_.queueAnswer(MessageAnswer::Yes);
+    EXPECT_FALSE(run(profile, Pattern(1000)));
+    EXPECT_EQ(texts(),
+              (std::vector<std::string>{
+                  "there is nothing in Flash Modle    ",
+                  "some parameters in configure file maybe not correct  \n\nare you "
+                  "want to continue?",
+                  Fatal("there is nothing in Reserved Sector  "),
+                  Fatal("some fault errors in configure file"), Fatal("Update file failed")}));
+    EXPECT_EQ(instrument().writes(), 0);
+}
+
 TEST_F(FlashRun, AnUnreadableProfileRunsOnTheDefaultsAfterItsMessageAndTheWarning) {
     plugFourSectors();
     engine_.setProfilePath(folder_.path("missing.ini"));
@@ -512,6 +528,30 @@ TEST_F(FlashRun, TheSampleProfileDrivesTheSimulatedInstrumentsDefaultFlash) {
     EXPECT_TRUE(instrument().errors().empty()) << ::testing::PrintToString(instrument().errors());
 }
 
+// The instrument goes silent at each transfer of a run with the sample profile in turn: every
+// run fails, within five minutes of the silence on the clock.
+TEST_F(FlashRun, ASilentInstrumentFailsTheRunWithinFiveMinutesWhereverItFallsSilent) {
+    engine_.setProfilePath(std::string(HARMOLOAD_EXAMPLES_DIR) + "/R2.ini");
+    const Bytes data = Pattern(70000);  // two sectors and a little of a third
+    usb_.emplace(clock_);
+    sim::BindToSimulator(engine_.link(), *usb_, clock_);
+    ASSERT_TRUE(runData(data)) << ::testing::PrintToString(texts());
+    const int transfers = instrument().transfers();
+    std::chrono::milliseconds worst{0};
+    for (int silentFrom = 1; silentFrom <= transfers; ++silentFrom) {
+        sim::SimulatorOptions options;
+        options.faults.stallFromTransfer = silentFrom;
+        usb_.emplace(clock_, options);
+        sim::BindToSimulator(engine_.link(), *usb_, clock_);
+        EXPECT_FALSE(runData(data)) << silentFrom;
+        ASSERT_TRUE(instrument().silentSince()) << silentFrom;
+        const auto silence = clock_.now() - *instrument().silentSince();
+        EXPECT_LE(silence, std::chrono::minutes(5)) << silentFrom;
+        worst = std::max(worst, silence);
+    }
+    RecordProperty("worst_silence_to_failure_ms", static_cast<int>(worst.count()));
+}
+
 // Faults in the profile that its checks let through are stopped before the instrument is
 // touched, with a message that says what is wrong.
 struct ProfileFaultCase {
@@ -561,26 +601,26 @@ INSTANTIATE_TEST_SUITE_P(
                          "",
                          kFour,
                          "[sector erase cycle]\r\nerasecycles = 8\r\n",
-                         {"the sector erase cycles are more than its addr or data entries",
+                         {"the sector erase cycles not matching the number of it's addr or data   ",
                           "some fault errors in configure file"}},
         ProfileFaultCase{"AcceptedWarningWithANegativeProgramCount",
                          "",
                          kFour,
                          "[program cycle]\r\nprogramcycles = -1\r\n",
-                         {"the program cycles are more than its addr or data entries",
+                         {"the program cycles not matching the number of it's addr or data  ",
                           "some fault errors in configure file"}},
         ProfileFaultCase{
             "AcceptedWarningWithBlockSizeZero",
             "",
             kFour,
             "[block size]\r\nsize = 0\r\n",
-            {"the size of block is out of range", "some fault errors in configure file"}},
+            {"the size of block is out of range   ", "some fault errors in configure file"}},
         ProfileFaultCase{
             "AcceptedWarningWithoutSectors",
             "",
             {},
             "",
-            {"the sector address list is empty", "some fault errors in configure file"}},
+            {"the sector address list is empty  ", "some fault errors in configure file"}},
         ProfileFaultCase{"ASingleSector", "NOR", {0x0000}, "", {"not enough sector size"}},
         ProfileFaultCase{"ANegativeFileOffset",
                          "NOR",
@@ -606,20 +646,54 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Under any single fault of the instrument the run either succeeds with the data in the flash
 // and the reserved sector untouched, or fails and says so: one of its own failure messages,
-// then "Update file failed". It never reports success over bad data.
+// then "Update file failed". It never reports success over bad data, and a silent instrument
+// fails it within five minutes. Every fault is injected at each position a fault-free run
+// reaches, and each must be hit.
 enum class FaultKind {
     Unplug,
+    Stall,
     IoReadError,
     TimedOutRead,
+    EmptyAnswer,
+    AlteredAnswer,
     WriteError,
+    PartialWrite,
     BadEcho,
     RefusedBlock,
     WrongEndAnswer,
     WrongSum
 };
 
+// What a fault-free run of the sweep goes through.
+constexpr int kSweepTransfers = 61;
+constexpr int kSweepReads = 32;
+constexpr int kSweepWrites = 29;
+constexpr int kSweepEchoes = 5;
+constexpr int kSweepBlocks = 3;
+constexpr int kSweepSums = 2;
+
 class FlashRunUnderFault : public FlashRun,
-                           public ::testing::WithParamInterface<std::tuple<FaultKind, int>> {};
+                           public ::testing::WithParamInterface<std::tuple<FaultKind, int>> {
+  protected:
+    bool runSweep(const sim::InstrumentFaults& faults) {
+        plugFourSectors(faults);
+        auto profile = Profile(kFour, {0x3000});
+        profile.blockSize = 2048;
+        return run(profile, sweepData_);
+    }
+    const Bytes sweepData_ = Pattern(9000);
+};
+
+TEST_F(FlashRunUnderFault, TheSweepCoversEveryTransferOfAFaultFreeRun) {
+    ASSERT_TRUE(runSweep({})) << ::testing::PrintToString(texts());
+    EXPECT_EQ(instrument().transfers(), kSweepTransfers);
+    EXPECT_EQ(instrument().reads(), kSweepReads);
+    EXPECT_EQ(instrument().writes(), kSweepWrites);
+    EXPECT_EQ(instrument().echoes(), kSweepEchoes);
+    EXPECT_EQ(instrument().verdicts(), kSweepBlocks);
+    EXPECT_EQ(instrument().endAnswers(), kSweepBlocks);
+    EXPECT_EQ(instrument().sums(), kSweepSums);
+}
 
 TEST_P(FlashRunUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
     const auto [kind, ordinal] = GetParam();
@@ -628,14 +702,26 @@ TEST_P(FlashRunUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
         case FaultKind::Unplug:
             faults.unplugAtTransfer = ordinal;
             break;
+        case FaultKind::Stall:
+            faults.stallFromTransfer = ordinal;
+            break;
         case FaultKind::IoReadError:
             faults.readErrors = {{ordinal, -5}};
             break;
         case FaultKind::TimedOutRead:
             faults.readErrors = {{ordinal, -116}};
             break;
+        case FaultKind::EmptyAnswer:
+            faults.shortAnswers = {{ordinal, 0}};
+            break;
+        case FaultKind::AlteredAnswer:
+            faults.alteredAnswers = {{ordinal, 0}};
+            break;
         case FaultKind::WriteError:
             faults.writeErrors = {{ordinal, -5}};
+            break;
+        case FaultKind::PartialWrite:
+            faults.partialWrites = {{ordinal, 0}};
             break;
         case FaultKind::BadEcho:
             faults.badEchoes = {ordinal};
@@ -650,13 +736,10 @@ TEST_P(FlashRunUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
             faults.wrongSums = {ordinal};
             break;
     }
-    plugFourSectors(faults);
-    auto profile = Profile(kFour, {0x3000});
-    profile.blockSize = 2048;
-    const Bytes data = Pattern(9000);
-    const bool ok = run(profile, data);
+    const bool ok = runSweep(faults);
+    EXPECT_EQ(instrument().faultsHit(), 1);
     if (ok) {
-        EXPECT_EQ(flashBytes(0, data.size()), data);
+        EXPECT_EQ(flashBytes(0, sweepData_.size()), sweepData_);
         EXPECT_EQ(notifier_.progress().back(), At(6));
     } else {
         const auto shown = texts();
@@ -670,21 +753,35 @@ TEST_P(FlashRunUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
                   runMessages.end())
             << ::testing::PrintToString(shown);
     }
+    if (const auto silentSince = instrument().silentSince()) {
+        EXPECT_FALSE(ok);
+        EXPECT_LE(clock_.now() - *silentSince, std::chrono::minutes(5));
+    }
     EXPECT_TRUE(untouched(0x3000, 0x1000));
 }
 
-// The run takes about 65 transfers: every one of them is hit once; the answer faults hit each
-// of the first answers of their kind.
+INSTANTIATE_TEST_SUITE_P(EveryTransfer, FlashRunUnderFault,
+                         ::testing::Combine(::testing::Values(FaultKind::Unplug, FaultKind::Stall),
+                                            ::testing::Range(1, kSweepTransfers + 1)));
 INSTANTIATE_TEST_SUITE_P(
-    EveryTransfer, FlashRunUnderFault,
-    ::testing::Combine(::testing::Values(FaultKind::Unplug, FaultKind::IoReadError,
-                                         FaultKind::TimedOutRead, FaultKind::WriteError),
-                       ::testing::Range(1, 75)));
-INSTANTIATE_TEST_SUITE_P(
-    EveryAnswer, FlashRunUnderFault,
-    ::testing::Combine(::testing::Values(FaultKind::BadEcho, FaultKind::RefusedBlock,
-                                         FaultKind::WrongEndAnswer, FaultKind::WrongSum),
-                       ::testing::Range(1, 8)));
+    EveryRead, FlashRunUnderFault,
+    ::testing::Combine(::testing::Values(FaultKind::IoReadError, FaultKind::TimedOutRead,
+                                         FaultKind::EmptyAnswer, FaultKind::AlteredAnswer),
+                       ::testing::Range(1, kSweepReads + 1)));
+INSTANTIATE_TEST_SUITE_P(EveryWrite, FlashRunUnderFault,
+                         ::testing::Combine(::testing::Values(FaultKind::WriteError,
+                                                              FaultKind::PartialWrite),
+                                            ::testing::Range(1, kSweepWrites + 1)));
+INSTANTIATE_TEST_SUITE_P(EveryEcho, FlashRunUnderFault,
+                         ::testing::Combine(::testing::Values(FaultKind::BadEcho),
+                                            ::testing::Range(1, kSweepEchoes + 1)));
+INSTANTIATE_TEST_SUITE_P(EveryBlock, FlashRunUnderFault,
+                         ::testing::Combine(::testing::Values(FaultKind::RefusedBlock,
+                                                              FaultKind::WrongEndAnswer),
+                                            ::testing::Range(1, kSweepBlocks + 1)));
+INSTANTIATE_TEST_SUITE_P(EverySum, FlashRunUnderFault,
+                         ::testing::Combine(::testing::Values(FaultKind::WrongSum),
+                                            ::testing::Range(1, kSweepSums + 1)));
 
 }  // namespace
 }  // namespace harmoload

@@ -378,6 +378,42 @@ TEST_F(SimulatedInstrumentTest, UnpluggedInstrumentFailsEveryTransferFromThenOn)
     EXPECT_FALSE(instrument->plugged());
 }
 
+TEST_F(SimulatedInstrumentTest, SilentInstrumentTimesOutEveryTransferOnTheClock) {
+    rebuild({.stallFromTransfer = 3});
+    EXPECT_EQ(handshake(), Bytes{0xF1});  // transfers 1 and 2
+    EXPECT_FALSE(instrument->silentSince());
+    const auto before = clock.now();
+    EXPECT_EQ(write({0x01, 0x0A, 0x4D, 0x02}), kTimedOut);
+    int result = 0;
+    read(1, &result);
+    EXPECT_EQ(result, kTimedOut);
+    EXPECT_EQ(instrument->clearHalt(0x81), kTimedOut);
+    EXPECT_EQ(clock.now() - before, std::chrono::milliseconds(5000 + 500));
+    EXPECT_EQ(instrument->silentSince(), before);
+    EXPECT_TRUE(instrument->plugged());
+    EXPECT_EQ(instrument->faultsHit(), 1);
+}
+
+TEST_F(SimulatedInstrumentTest, ShortAlteredAndEmptyAnswersLoseOrChangeTheirBytes) {
+    rebuild({.shortAnswers = {{1, 0}, {2, 3}}, .alteredAnswers = {{3, 1}}});
+    int result = -1;
+    EXPECT_EQ(handshake(), Bytes{});  // read 1: nothing arrives, and nothing is left over
+    write({0x09, 0x01, 0x00, 0x00});
+    EXPECT_EQ(read(4, &result), (Bytes{0x09, 0x01, 0x00}));
+    EXPECT_EQ(result, 3);
+    write({0x09, 0x00, 0x00, 0x00});
+    EXPECT_EQ(read(4), (Bytes{0x09, 0xFF, 0x00, 0x00}));
+    EXPECT_EQ(instrument->faultsHit(), 3);
+}
+
+TEST_F(SimulatedInstrumentTest, PartialWriteDeliversOnlyItsFirstBytes) {
+    rebuild({.partialWrites = {{1, 0}, {2, 2}}});
+    EXPECT_EQ(write({0x09, 0x01, 0x00, 0x00}), 0);
+    EXPECT_EQ(write({0x09, 0x01, 0x00, 0x00}), 2);
+    EXPECT_THAT(instrument->resultFlags(), IsEmpty());
+    EXPECT_EQ(instrument->faultsHit(), 2);
+}
+
 TEST_F(SimulatedInstrumentTest, AnswerLongerThanTheReadIsCutAndRecorded) {
     write({0x09, 0x00, 0x00, 0x00});
     EXPECT_EQ(read(2), (Bytes{0x09, 0x00}));

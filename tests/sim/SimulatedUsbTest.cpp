@@ -146,7 +146,8 @@ TEST(SimulatorOptionsTest, EveryItemIsRead) {
     std::string error;
     const std::optional<SimulatorOptions> options = ParseSimulatorOptions(
         "erase-ms=2500; handshake-wrong=3 bad-echo=1,4;bad-verdict=2;bad-end=5;bad-sum=1,2;"
-        "read-error=4:-5,7:-116;write-error=2:-110;unplug=40;other=0a67:8E31;flash-fill=0xFFFF",
+        "read-error=4:-5,7:-116;write-error=2:-110;unplug=40;other=0a67:8E31;flash-fill=0xFFFF;"
+        "stall=90;short-answer=3:2,8:5;empty-answer=6;alter-answer=9:1;partial-write=5:0,6:64",
         &error);
     ASSERT_TRUE(options) << error;
     EXPECT_TRUE(options->present);
@@ -160,7 +161,11 @@ TEST(SimulatorOptionsTest, EveryItemIsRead) {
                                     .wrongSums = {1, 2},
                                     .readErrors = {{4, -5}, {7, -116}},
                                     .writeErrors = {{2, -110}},
-                                    .unplugAtTransfer = 40};
+                                    .unplugAtTransfer = 40,
+                                    .stallFromTransfer = 90,
+                                    .shortAnswers = {{3, 2}, {6, 0}, {8, 5}},
+                                    .alteredAnswers = {{9, 1}},
+                                    .partialWrites = {{5, 0}, {6, 64}}};
     EXPECT_EQ(options->faults, expected);
     EXPECT_FALSE(ParseSimulatorOptions("absent")->present);
     EXPECT_TRUE(ParseSimulatorOptions("")->present);
@@ -168,7 +173,8 @@ TEST(SimulatorOptionsTest, EveryItemIsRead) {
 
 TEST(SimulatorOptionsTest, UnreadableItemsAreRefusedByName) {
     for (const char* text : {"erase-ms=fast", "bad-echo=0", "read-error=3", "read-error=3:5",
-                             "unplug", "absent=1", "colour=red", "other=0a67", "bad-sum="}) {
+                             "unplug", "absent=1", "colour=red", "other=0a67",
+                             "bad-sum=", "stall=0", "short-answer=3", "partial-write=0:4"}) {
         std::string error;
         EXPECT_FALSE(ParseSimulatorOptions(std::string("erase-ms=1;") + text, &error)) << text;
         EXPECT_EQ(error, text);

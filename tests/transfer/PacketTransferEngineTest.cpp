@@ -230,6 +230,53 @@ TEST_F(PacketTransfer, AWrongSumAtTheEndIsShownInLowerCaseHex) {
     EXPECT_EQ(texts(), (std::vector<std::string>{expected, "Checksum of last step failed"}));
 }
 
+TEST_F(PacketTransfer, AnEmptyChecksumAnswerNeverVerifiesAFileThatSumsToZero) {
+    // Reads: handshake, echo, verdict, end answer, then the checksum answer.
+    instrument().faults().shortAnswers = {{5, 0}};
+    EXPECT_FALSE(run(Bytes(100, 0x00)));
+    EXPECT_EQ(instrument().faultsHit(), 1);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"The checksum can't match whith PC: ffff - 0",
+                                                 "Checksum of last step failed"}));
+}
+
+TEST_F(PacketTransfer, AnEchoCutShortIsNotTakenForTheHeader) {
+    // The second packet's echo loses its last byte, which the first packet's echo also ended in.
+    instrument().faults().shortAnswers = {{5, 11}};
+    EXPECT_FALSE(run(Pattern(128), "64"));
+    EXPECT_EQ(instrument().faultsHit(), 1);
+    EXPECT_EQ(texts(), (std::vector<std::string>{
+                           "The reading data back messag is not equal to writing: Packet 2",
+                           "data transmission failed"}));
+}
+
+// The instrument goes silent at each transfer of a run with the sample profile in turn: every
+// run fails, within five minutes of the silence on the clock.
+TEST_F(PacketTransfer, ASilentInstrumentFailsTheRunWithinFiveMinutesWhereverItFallsSilent) {
+    const std::string dataPath = folder_.path("TEMP.BIN");
+    const Bytes data = Pattern(10000);  // three packets of the sample's 4 KiB
+    std::ofstream(dataPath, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()),
+               static_cast<std::streamsize>(data.size()));
+    engine_.setProfilePath(std::string(HARMOLOAD_EXAMPLES_DIR) + "/R1.ini");
+    ASSERT_TRUE(engine_.run(dataPath)) << ::testing::PrintToString(texts());
+    engine_.link().close();
+    const int transfers = instrument().transfers();
+    std::chrono::milliseconds worst{0};
+    for (int silentFrom = 1; silentFrom <= transfers; ++silentFrom) {
+        sim::SimulatorOptions options;
+        options.faults.stallFromTransfer = silentFrom;
+        sim::SimulatedUsb silent(clock_, options);
+        sim::BindToSimulator(engine_.link(), silent, clock_);
+        EXPECT_FALSE(engine_.run(dataPath)) << silentFrom;
+        engine_.link().close();
+        ASSERT_TRUE(silent.instrument().silentSince()) << silentFrom;
+        const auto silence = clock_.now() - *silent.instrument().silentSince();
+        EXPECT_LE(silence, std::chrono::minutes(5)) << silentFrom;
+        worst = std::max(worst, silence);
+    }
+    RecordProperty("worst_silence_to_failure_ms", static_cast<int>(worst.count()));
+}
+
 TEST_F(PacketTransfer, ABadEchoEndsTheRunAtThatPacket) {
     instrument().faults().badEchoes = {2};
     EXPECT_FALSE(run(Pattern(8192), "4k"));
@@ -254,12 +301,51 @@ namespace harmoload {
 namespace {
 
 // Under any single fault the run either succeeds with the data in the instrument, or fails and
-// says so with one of its own closing messages last; it never reports success over bad data.
-enum class FaultKind { Unplug, ReadError, WriteError, OtherReadError };
+// says so with one of its own closing messages last; it never reports success over bad data, and
+// a silent instrument fails it within five minutes. Every fault is injected at each position a
+// fault-free run reaches, and each must be hit.
+enum class FaultKind {
+    Unplug,
+    Stall,
+    ReadError,
+    OtherReadError,
+    EmptyAnswer,
+    AlteredAnswer,
+    WriteError,
+    PartialWrite,
+    BadEcho,
+    RefusedPacket,
+    WrongEndAnswer,
+    WrongSum
+};
+
+// What a fault-free run of the sweep goes through: three packets of 1 KiB.
+constexpr int kSweepTransfers = 63;
+constexpr int kSweepReads = 11;
+constexpr int kSweepWrites = 52;
+constexpr int kSweepPackets = 3;
 
 class PacketTransferUnderFault : public PacketTransfer,
                                  public ::testing::WithParamInterface<std::tuple<FaultKind, int>> {
+  protected:
+    bool runSweep() {
+        const bool ok = run(sweepData_, "1k");
+        engine_.link().close();
+        return ok;
+    }
+    const Bytes sweepData_ = Pattern(3000);
 };
+
+TEST_F(PacketTransferUnderFault, TheSweepCoversEveryTransferOfAFaultFreeRun) {
+    ASSERT_TRUE(runSweep()) << ::testing::PrintToString(texts());
+    EXPECT_EQ(instrument().transfers(), kSweepTransfers);
+    EXPECT_EQ(instrument().reads(), kSweepReads);
+    EXPECT_EQ(instrument().writes(), kSweepWrites);
+    EXPECT_EQ(instrument().echoes(), kSweepPackets);
+    EXPECT_EQ(instrument().verdicts(), kSweepPackets);
+    EXPECT_EQ(instrument().endAnswers(), kSweepPackets);
+    EXPECT_EQ(instrument().sums(), 1);
+}
 
 TEST_P(PacketTransferUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
     const auto [kind, ordinal] = GetParam();
@@ -268,21 +354,44 @@ TEST_P(PacketTransferUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
         case FaultKind::Unplug:
             faults.unplugAtTransfer = ordinal;
             break;
+        case FaultKind::Stall:
+            faults.stallFromTransfer = ordinal;
+            break;
         case FaultKind::ReadError:
             faults.readErrors = {{ordinal, -5}};
             break;
         case FaultKind::OtherReadError:
             faults.readErrors = {{ordinal, -116}};
             break;
+        case FaultKind::EmptyAnswer:
+            faults.shortAnswers = {{ordinal, 0}};
+            break;
+        case FaultKind::AlteredAnswer:
+            faults.alteredAnswers = {{ordinal, 0}};
+            break;
         case FaultKind::WriteError:
             faults.writeErrors = {{ordinal, -5}};
             break;
+        case FaultKind::PartialWrite:
+            faults.partialWrites = {{ordinal, 0}};
+            break;
+        case FaultKind::BadEcho:
+            faults.badEchoes = {ordinal};
+            break;
+        case FaultKind::RefusedPacket:
+            faults.badVerdicts = {ordinal};
+            break;
+        case FaultKind::WrongEndAnswer:
+            faults.wrongEndAnswers = {ordinal};
+            break;
+        case FaultKind::WrongSum:
+            faults.wrongSums = {ordinal};
+            break;
     }
-    const Bytes data = Pattern(3000);
-    const bool ok = run(data, "1k");
-    engine_.link().close();
+    const bool ok = runSweep();
+    EXPECT_EQ(instrument().faultsHit(), 1);
     if (ok) {
-        EXPECT_EQ(instrument().target().read(0x1000, 3000), data);
+        EXPECT_EQ(instrument().target().read(0x1000, 3000), sweepData_);
         EXPECT_EQ(notifier_.progress().size(), 3u);
     } else {
         const auto shown = texts();
@@ -293,14 +402,32 @@ TEST_P(PacketTransferUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
                   runMessages.end())
             << ::testing::PrintToString(shown);
     }
+    if (const auto silentSince = instrument().silentSince()) {
+        EXPECT_FALSE(ok);
+        EXPECT_LE(clock_.now() - *silentSince, std::chrono::minutes(5));
+    }
 }
 
-// The run takes about 40 transfers: every one of them is hit once.
+INSTANTIATE_TEST_SUITE_P(EveryTransfer, PacketTransferUnderFault,
+                         ::testing::Combine(::testing::Values(FaultKind::Unplug, FaultKind::Stall),
+                                            ::testing::Range(1, kSweepTransfers + 1)));
 INSTANTIATE_TEST_SUITE_P(
-    EveryTransfer, PacketTransferUnderFault,
-    ::testing::Combine(::testing::Values(FaultKind::Unplug, FaultKind::ReadError,
-                                         FaultKind::OtherReadError, FaultKind::WriteError),
-                       ::testing::Range(1, 45)));
+    EveryRead, PacketTransferUnderFault,
+    ::testing::Combine(::testing::Values(FaultKind::ReadError, FaultKind::OtherReadError,
+                                         FaultKind::EmptyAnswer, FaultKind::AlteredAnswer),
+                       ::testing::Range(1, kSweepReads + 1)));
+INSTANTIATE_TEST_SUITE_P(EveryWrite, PacketTransferUnderFault,
+                         ::testing::Combine(::testing::Values(FaultKind::WriteError,
+                                                              FaultKind::PartialWrite),
+                                            ::testing::Range(1, kSweepWrites + 1)));
+INSTANTIATE_TEST_SUITE_P(EveryPacket, PacketTransferUnderFault,
+                         ::testing::Combine(::testing::Values(FaultKind::BadEcho,
+                                                              FaultKind::RefusedPacket,
+                                                              FaultKind::WrongEndAnswer),
+                                            ::testing::Range(1, kSweepPackets + 1)));
+INSTANTIATE_TEST_SUITE_P(EverySum, PacketTransferUnderFault,
+                         ::testing::Combine(::testing::Values(FaultKind::WrongSum),
+                                            ::testing::Values(1)));
 
 }  // namespace
 }  // namespace harmoload

@@ -118,6 +118,11 @@ INSTANTIATE_TEST_SUITE_P(
         ProfileFault{"[Transmission Info]\nData Length=-64\n",
                      "Invalid format of data length in configure.ini"},
         ProfileFault{"[Transmission Info]\nData Length=4095M\n",
+                     "Invalid format of data length in configure.ini"},
+        // The packet header's 16-bit length field carries at most 65536.
+        ProfileFault{"[Transmission Info]\nData Length=65600\n",
+                     "Invalid format of data length in configure.ini"},
+        ProfileFault{"[Transmission Info]\nData Length=128K\n",
                      "Invalid format of data length in configure.ini"}));
 
 TEST_F(TransferProfileReading, AMissingFileIsReported) {

@@ -258,6 +258,16 @@ TEST_F(UpdateRunTest, WhatThePairThrowsFailsThePairAndTheRunStillEnds) {
     EXPECT_EQ(instrument().resultFlags(), Bytes{1});
 }
 
+TEST_F(UpdateRunTest, AnUnansweredResultFrameIsReportedBeforeTheResult) {
+    // The pair's five reads go well; nothing of the result frame's answer arrives.
+    instrument().faults().shortAnswers = {{6, 0}};
+    run({{"R1", profile("a.ini", 0x2000), data("a.bin", 100, 1)}});
+    EXPECT_EQ(instrument().faultsHit(), 1);
+    EXPECT_EQ(instrument().resultFlags(), Bytes{0});
+    EXPECT_EQ(notifier_.texts(),
+              (std::vector<std::string>{"read usb failed after send 09 command ", "All done"}));
+}
+
 TEST_F(UpdateRunTest, AMissingInstrumentAtTheResultFrameIsReportedBeforeTheResult) {
     // The instrument goes away after the pair's ten transfers: the result frame can be neither
     // sent nor answered.

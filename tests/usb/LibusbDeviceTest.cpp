@@ -86,6 +86,7 @@ TEST_F(LibusbDeviceTest, ReadOfNothingIsCompleteAndLeavesTheBufferAsItWas) {
     std::vector<uint8_t> buffer(12, 0x5A);
     EXPECT_EQ(device.read(buffer.data(), buffer.size()), TransferStatus::Complete);
     EXPECT_EQ(buffer, std::vector<uint8_t>(12, 0x5A));
+    EXPECT_EQ(device.lastReadBytes(), 0u);
     EXPECT_THAT(library.calls(), ElementsAre("bulk_read 0x81 12 500ms"));
 }
 
@@ -133,6 +134,20 @@ TEST_F(LibusbDeviceTest, FailedWriteIsReportedRecoveredAndSentAgain) {
     EXPECT_EQ(library.written[1], std::vector<uint8_t>(64, 0x88));
     EXPECT_EQ(library.written[2], frame);
     EXPECT_EQ(console.str(), "error writing:\nusb_bulk_write: timeout\n");
+}
+
+TEST_F(LibusbDeviceTest, WriteThatMovesFewerBytesThanAskedIsRecoveredAndSentAgain) {
+    openInstrument();
+    library.writes = {0, 64};  // a stalled transfer: libusb 0.1 reports the bytes it moved
+    const std::vector<uint8_t> frame(100, 0x5A);
+
+    EXPECT_EQ(device.write(frame.data(), frame.size()), TransferStatus::Complete);
+
+    EXPECT_THAT(library.calls(),
+                ElementsAre("bulk_write 0x02 100 5000ms", "clear_halt 0x02",
+                            "bulk_write 0x02 64 500ms", "bulk_write 0x02 100 5000ms"));
+    EXPECT_EQ(library.written.back(), frame);
+    EXPECT_EQ(console.str(), "error writing:\nonly 0 of 100 bytes written\n");
 }
 
 TEST_F(LibusbDeviceTest, WriteThatKeepsFailingGivesUpAfterTheRetryLimit) {

@@ -31,9 +31,12 @@ class ScriptedLibusb final : public LibusbApi {
 
     // The bus list: busses in order, each with its devices in order. Pointers stay valid.
     std::vector<std::deque<Device>> busses;
-    // Results of the next bulk reads and writes; past the script a read times out and a write
-    // moves all its bytes.
+    // Results of the next bulk reads and writes; past the script a read gives pastScript (it
+    // times out unless told otherwise) and a write moves all its bytes.
     std::deque<ReadResult> reads;
+    ReadResult pastScript;
+    // How long each bulk read takes on the clock.
+    std::chrono::milliseconds readDelay{0};
     std::deque<int> writes;
     int setConfigurationResult = 0;
     int claimResult = 0;
@@ -96,11 +99,12 @@ class ScriptedLibusb final : public LibusbApi {
     }
     int bulkRead(LibusbHandle, int endpoint, uint8_t* bytes, int size, int timeoutMs) override {
         note(transfer("bulk_read", endpoint, size, timeoutMs));
-        if (reads.empty()) {
-            return kTimedOut;
+        clock_.advance(readDelay);
+        ReadResult next = pastScript;
+        if (!reads.empty()) {
+            next = reads.front();
+            reads.pop_front();
         }
-        ReadResult next = reads.front();
-        reads.pop_front();
         for (size_t i = 0; i < next.bytes.size() && i < static_cast<size_t>(size); ++i) {
             bytes[i] = next.bytes[i];
         }
