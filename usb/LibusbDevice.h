@@ -16,6 +16,15 @@ class Clock;
 class Notifier;
 class TransferTrace;
 
+// Why the last open left the device closed.
+enum class LibusbOpenFailure {
+    None,            // it opened
+    LibraryMissing,  // libusb0.dll could not be loaded
+    NoInstrument,    // no instrument on the bus
+    AccessDenied,    // the instrument is there but its device node may not be written
+    Refused,         // the instrument is there but would not open for another reason
+};
+
 class LibusbDevice {
   public:
     // Bound to the platform's libusb and the system clock, with nobody to show messages to.
@@ -45,6 +54,7 @@ class LibusbDevice {
     // find, then configuration 1 and interface 0; true when the interface is claimed.
     bool open();
     bool isOpen() const { return open_; }
+    LibusbOpenFailure openFailure() const { return openFailure_; }
     LibusbHandle handle() const { return handle_; }
 
     // Reads up to count bytes from the IN endpoint. Opens the device first when it is closed
@@ -66,6 +76,7 @@ class LibusbDevice {
     void clearHalt(int endpoint);
     void recoverRead();
     void recoverWrite();
+    bool refused(int result);
 
     LibusbApi* api_;
     Clock* clock_;
@@ -73,6 +84,7 @@ class LibusbDevice {
     std::ostream* console_;
     TransferTrace* trace_ = nullptr;
     bool open_ = false;
+    LibusbOpenFailure openFailure_ = LibusbOpenFailure::None;
     LibusbHandle handle_ = nullptr;
 };
 
