@@ -8,6 +8,7 @@
 #include <ostream>
 #include <random>
 
+#include "cli/AccessHint.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
 #include "cli/LinkSetup.h"
@@ -19,6 +20,7 @@
 #include "platform/Files.h"
 #include "platform/Terminal.h"
 #include "transfer/PacketTransferEngine.h"
+#include "update/InstructionText.h"
 #include "update/UpdateRun.h"
 #include "usb/PresenceCheck.h"
 
@@ -122,6 +124,9 @@ int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable,
 
     PacketTransferEngine transfer(notifier, clock);
     FlashCommandEngine flash(notifier, clock);
+    if (!options.json) {
+        flash.setPhaseListener(&display);
+    }
     LinkSetup links;
     if (const std::optional<int> failed =
             links.prepare(options.tracePath, options.simulate, clock, err)) {
@@ -133,7 +138,14 @@ int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable,
     }
 
     if (!CheckDevicePresent(transfer.link())) {
-        err << "No instrument found: start the instrument in its update mode and connect it.\n";
+        const std::string hint = AccessHint(transfer.link().libusb().openFailure());
+        if (!hint.empty()) {
+            err << hint << '\n';
+        } else {
+            // What the user does next: the package names the keys that start update mode.
+            err << "No instrument found: start the instrument in its update mode and connect it.\n"
+                << HoldKeySentence(languageTable, package.record.holdKeys) << '\n';
+        }
         return result(false, kExitNoInstrument);
     }
     PrivateFolder folder;
