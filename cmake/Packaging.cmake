@@ -59,7 +59,7 @@ if(WIN32)
     set(CPACK_SYSTEM_NAME win64)
     # A 64-bit installer, so that Program Files is the 64-bit one.
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
-    set(CPACK_NSIS_PACKAGE_NAME "Harmoload ${PROJECT_VERSION}")
+    set(CPACK_NSIS_PACKAGE_NAME Harmoload)  # also the Start-menu folder
     set(CPACK_NSIS_DISPLAY_NAME "Harmoload")
     set(CPACK_NSIS_INSTALLED_ICON_NAME Harmoload.exe)
     set(CPACK_NSIS_MUI_FINISHPAGE_RUN Harmoload.exe)
@@ -67,7 +67,7 @@ if(WIN32)
     set(CPACK_PACKAGE_EXECUTABLES Harmoload Harmoload)
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
     set(CPACK_NSIS_DEFINES
-        "Target amd64-unicode\n!include \"${HARMOLOAD_PACKAGING_DIR}/windows/FileAssociation.nsh\"")
+        "Target amd64-unicode\n!include '${HARMOLOAD_PACKAGING_DIR}/windows/FileAssociation.nsh'")
     set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro HarmoloadRegisterPackages")
     set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!insertmacro HarmoloadUnregisterPackages")
 else()

@@ -118,6 +118,11 @@ check "it adds the Start-menu entry" test -f "$start_menu/Harmoload.lnk"
 wine "$target/harmoload-cli.exe" --version >"$work/version" 2>&1
 check "the installed harmoload-cli.exe --version prints $version" \
     contains "$work/version" "^harmoload-cli ${version//./\\.}"$'\r?$'
+for program in Harmoload.exe harmoload-cli.exe; do
+    strings -el "$target/$program" | grep -A1 -x FileVersion >"$work/resource"
+    check "the version resource of $program says $version" \
+        contains "$work/resource" "^${version//./\\.}$"
+done
 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Harmoload' \
     /v DisplayVersion >"$work/registered" 2>&1
 check "Windows lists it with its version" contains "$work/registered" "$version"
