@@ -98,11 +98,7 @@ void ProgressDisplay::show() {
         }
         lastTenth_ = tenth;
         out_ << label_ << ": " << percent << "% (" << Bytes(done) << " of "
-             << Bytes(static_cast<double>(dataBytes_)) << ")";
-        if (!phase_.empty()) {
-            out_ << ", " << phase_;
-        }
-        out_ << '\n';
+             << Bytes(static_cast<double>(dataBytes_)) << ")\n";
         out_.flush();
         return;
     }
