@@ -42,7 +42,7 @@ LibusbHandle LibusbDevice::find() {
                 // Only the first instrument is ever used, even when it cannot be opened.
                 LibusbHandle handle = api_->open(device.device);
                 if (handle == nullptr) {
-                    refused(-api_->openErrno());
+                    noteRefusal(api_->openErrno());
                 }
                 return handle;
             }
@@ -51,10 +51,9 @@ LibusbHandle LibusbDevice::find() {
     return nullptr;
 }
 
-bool LibusbDevice::refused(int result) {
-    openFailure_ =
-        IsPermissionError(-result) ? LibusbOpenFailure::AccessDenied : LibusbOpenFailure::Refused;
-    return false;
+void LibusbDevice::noteRefusal(int errorNumber) {
+    openFailure_ = IsPermissionError(errorNumber) ? LibusbOpenFailure::AccessDenied
+                                                  : LibusbOpenFailure::Refused;
 }
 
 bool LibusbDevice::open() {
@@ -68,7 +67,8 @@ bool LibusbDevice::open() {
     }
     if (result < 0) {
         api_->close(handle);
-        return refused(result);
+        noteRefusal(-result);  // the library's results are negative errno values
+        return false;
     }
     handle_ = handle;
     open_ = true;

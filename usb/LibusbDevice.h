@@ -76,7 +76,7 @@ class LibusbDevice {
     void clearHalt(int endpoint);
     void recoverRead();
     void recoverWrite();
-    bool refused(int result);
+    void noteRefusal(int errorNumber);
 
     LibusbApi* api_;
     Clock* clock_;
