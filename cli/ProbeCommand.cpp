@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "cli/AccessHint.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
 #include "cli/LinkSetup.h"
@@ -15,14 +16,22 @@ namespace harmoload {
 
 int ProbeLink(UsbLink& link, bool json, std::ostream& out) {
     const bool present = CheckDevicePresent(link);
+    const LibusbOpenFailure failure = link.libusb().openFailure();
+    const std::string hint = present ? std::string() : AccessHint(failure);
     if (json) {
         nlohmann::ordered_json result = {{"present", present}, {"backEnd", nullptr}};
         if (present) {
             result["backEnd"] = LinkModeName(link.mode());
         }
+        if (!hint.empty()) {
+            result["problem"] = AccessProblemName(failure);
+            result["hint"] = hint;
+        }
         out << result.dump() << '\n';
     } else if (present) {
         out << "Instrument found through " << LinkModeName(link.mode()) << '\n';
+    } else if (!hint.empty()) {
+        out << hint << '\n';
     } else {
         out << "No instrument found\n";
     }

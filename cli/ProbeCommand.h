@@ -19,7 +19,8 @@ struct ProbeOptions {
 
 // Opens and closes the instrument: 0 and the back end when it answered, 3 when not.
 // Prints "Instrument found through libusb" (or "driver-pipes") or "No instrument found", or
-// with --json one object {"present":…,"backEnd":…}.
+// instead of the latter what stands in the way and its fix (cli/AccessHint.h); with --json one
+// object {"present":…,"backEnd":…} with "problem" and "hint" when there is a fix to name.
 int RunProbe(const ProbeOptions& options, std::ostream& out, std::ostream& err);
 
 // The same on a link the caller has set up (bound, traced).

@@ -12,6 +12,20 @@ namespace harmoload {
 namespace {
 
 constexpr int kBarWidth = 30;
+// Wide enough for "verifying sector 999 of 999", so that a shorter phase overwrites a longer.
+constexpr int kPhaseWidth = 28;
+
+const char* PhaseVerb(FlashPhase phase) {
+    switch (phase) {
+        case FlashPhase::Erasing:
+            return "erasing";
+        case FlashPhase::Writing:
+            return "writing";
+        case FlashPhase::Verifying:
+            return "verifying";
+    }
+    return "";
+}
 
 std::string Bytes(double bytes) {
     char text[32];
@@ -30,6 +44,7 @@ std::string Bytes(double bytes) {
 void ProgressDisplay::startPair(std::string label, uint64_t dataBytes) {
     interrupt();
     label_ = std::move(label);
+    phase_.clear();
     dataBytes_ = dataBytes;
     range_ = 0;
     position_ = 0;
@@ -49,6 +64,14 @@ void ProgressDisplay::post(uint32_t messageId, uintptr_t wParam, intptr_t lParam
         position_ = lParam;
     }
     show();
+}
+
+void ProgressDisplay::flashPhase(FlashPhase phase, size_t sector, size_t sectorsInUse) {
+    phase_ = std::string(PhaseVerb(phase)) + " sector " + std::to_string(sector) + " of " +
+             std::to_string(sectorsInUse);
+    if (terminal_) {
+        show();
+    }
 }
 
 void ProgressDisplay::interrupt() {
@@ -88,9 +111,11 @@ void ProgressDisplay::show() {
             static_cast<long>(std::ceil((static_cast<double>(dataBytes_) - done) / rate));
         std::snprintf(left, sizeof left, "%02ld:%02ld", remaining / 60, remaining % 60);
     }
+    std::string phase = phase_;
+    phase.resize(std::max(phase.size(), static_cast<size_t>(kPhaseWidth)), ' ');
     out_ << '\r' << label_ << " [" << bar << "] " << percent << "%  " << Bytes(done) << " / "
          << Bytes(static_cast<double>(dataBytes_)) << "  " << Bytes(rate) << "/s  " << left
-         << " left   ";
+         << " left  " << phase;
     out_.flush();
     lineOpen_ = true;
 }

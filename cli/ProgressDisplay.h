@@ -7,11 +7,15 @@
 #include <iosfwd>
 #include <string>
 
+#include "flash/FlashCommandEngine.h"
+
 namespace harmoload {
 
 class Clock;
 
-class ProgressDisplay {
+// A flash pair's bar also names the engine's phase ("erasing sector 2 of 4"): an erase moves no
+// byte count for seconds.
+class ProgressDisplay final : public FlashPhaseListener {
   public:
     ProgressDisplay(std::ostream& out, const Clock& clock, bool terminal)
         : out_(out), clock_(clock), terminal_(terminal) {}
@@ -23,6 +27,8 @@ class ProgressDisplay {
     // Ends the bar's line, so that a message can be printed below it.
     void interrupt();
 
+    void flashPhase(FlashPhase phase, size_t sector, size_t sectorsInUse) override;
+
   private:
     void show();
 
@@ -30,6 +36,7 @@ class ProgressDisplay {
     const Clock& clock_;
     bool terminal_;
     std::string label_;
+    std::string phase_;  // empty outside a flash pair's sectors
     uint64_t dataBytes_ = 0;
     uint32_t range_ = 0;
     int64_t position_ = 0;

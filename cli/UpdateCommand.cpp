@@ -9,6 +9,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "cli/AccessHint.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
 #include "cli/LinkSetup.h"
@@ -24,6 +25,7 @@
 #include "platform/StopRequest.h"
 #include "platform/Terminal.h"
 #include "transfer/PacketTransferEngine.h"
+#include "update/InstructionText.h"
 #include "update/UpdateRun.h"
 #include "usb/PresenceCheck.h"
 
@@ -96,6 +98,9 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
 
     PacketTransferEngine transfer(notifier, engineClock);
     FlashCommandEngine flash(notifier, engineClock);
+    if (!options.json) {
+        flash.setPhaseListener(&display);
+    }
     LinkSetup links;
     if (const std::optional<int> failed =
             links.prepare(options.tracePath, options.simulate, clock, err)) {
@@ -107,7 +112,14 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
     }
 
     if (!CheckDevicePresent(transfer.link())) {
-        err << "No instrument found: start the instrument in its update mode and connect it.\n";
+        const std::string hint = AccessHint(transfer.link().libusb().openFailure());
+        if (!hint.empty()) {
+            err << hint << '\n';
+        } else {
+            // What the user does next: the package names the keys that start update mode.
+            err << "No instrument found: start the instrument in its update mode and connect it.\n"
+                << HoldKeySentence(languageTable, package.record.holdKeys) << '\n';
+        }
         return result(false, kExitNoInstrument);
     }
     PrivateTempFolder folder;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "HarmoloadVersion.h"
 #include "cli/Commands.h"
 #include "cli/ProbeCommand.h"
 #include "cli/UpdateCommand.h"
@@ -18,7 +19,11 @@ int main(int argc, char** argv) {
     using namespace harmoload;
     RestrictLibrarySearch();
 
-    CLI::App app{"Harmoload: writes firmware and sound-data updates into a USB instrument"};
+    CLI::App app{"Harmoload: writes firmware and sound-data updates into a USB instrument",
+                 "harmoload-cli"};
+    // "harmoload-cli 2.1.0": the name first, as help2man reads it for the manual page.
+    const std::string versionText = std::string("harmoload-cli ") + kProgramVersion;
+    app.set_version_flag("--version", versionText);
     app.require_subcommand(1);
     // Options are spelled --name on every system; "/path" is a path, never an option.
     app.allow_windows_style_options(false);
@@ -29,6 +34,7 @@ int main(int argc, char** argv) {
         "info", "Verify an update package as the dialog does and show what it holds");
     info->add_option("PACKAGE", infoPath, "The update package (.DAT)")->required();
     info->add_flag("--json", infoJson, "Print one JSON object");
+    info->set_version_flag("--version", versionText);
 
     PackOptions pack;
     CLI::App* packCommand =
@@ -52,6 +58,7 @@ int main(int argc, char** argv) {
     probeCommand->add_flag("--simulate", probe.simulate,
                            "Ask the built-in simulated instrument (described by HARMOLOAD_SIM)");
     probeCommand->add_option("--trace", probe.tracePath, "Log every transfer to this file");
+    probeCommand->set_version_flag("--version", versionText);
 
     UpdateOptions update;
     CLI::App* updateCommand = app.add_subcommand(
@@ -64,6 +71,9 @@ int main(int argc, char** argv) {
     updateCommand->add_flag(
         "--simulate", update.simulate,
         "Update the built-in simulated instrument (described by HARMOLOAD_SIM)");
+    updateCommand->set_version_flag("--version", versionText);
+    // pack's --version is the package's software version (the command-line contract); the
+    // program's version is "harmoload-cli --version" there.
 
     // Arguments in UTF-8 whatever the console's code page, so that any path arrives whole.
     // CLI11 takes them without the program's name and last first.

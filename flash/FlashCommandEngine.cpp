@@ -80,6 +80,12 @@ void FlashCommandEngine::postProgress(uintptr_t wParam, intptr_t lParam) {
     notifier_->postProgress(WM_FLASH_PROGRESS, wParam, lParam);
 }
 
+void FlashCommandEngine::enterPhase(FlashPhase phase, size_t i) {
+    if (phaseListener_ != nullptr) {
+        phaseListener_->flashPhase(phase, i + 1, sectorsInUse_);
+    }
+}
+
 bool FlashCommandEngine::fail(const std::string& text) {
     showEngineMessage(text, kFatal);
     return false;
@@ -216,11 +222,13 @@ bool FlashCommandEngine::programmingPass() {
         for (;;) {
             eraseRetries_ = 0;
             failedPolls_ = 0;
+            enterPhase(FlashPhase::Erasing, i);
             const bool erased = eraseSector(i);
             postProgress(kProgressPosition, step + 1);
             if (!erased) {
                 return fail("erase the sector failed");
             }
+            enterPhase(FlashPhase::Writing, i);
             const bool written =
                 profile_.bufferedWrite ? programSectorBuffered(i) : programSector(i);
             postProgress(kProgressPosition, step + 2);
@@ -264,6 +272,7 @@ bool FlashCommandEngine::verificationPass() {
         dataPosition_ += bytes;
         const auto address = static_cast<uint32_t>(sectorAddress(i));
         const auto words = static_cast<uint32_t>(bytes / 2);
+        enterPhase(FlashPhase::Verifying, i);
         bool agreed = false;
         for (int attempt = 0; attempt < flash::kVerifyAttempts && !agreed; ++attempt) {
             agreed = verifySector(address, words, sum);

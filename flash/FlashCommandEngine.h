@@ -20,6 +20,17 @@ namespace harmoload {
 class Clock;
 class Notifier;
 
+// What the run is doing to which sector, for a display that names it: the progress positions
+// alone cannot tell an erase that takes seconds from a stalled run.
+enum class FlashPhase { Erasing, Writing, Verifying };
+
+class FlashPhaseListener {
+  public:
+    virtual ~FlashPhaseListener() = default;
+    // sector counts from 1 among the sectors in use (reserved ones included, never reported).
+    virtual void flashPhase(FlashPhase phase, size_t sector, size_t sectorsInUse) = 0;
+};
+
 class FlashCommandEngine {
   public:
     FlashCommandEngine(Notifier& notifier, Clock& clock);
@@ -32,6 +43,8 @@ class FlashCommandEngine {
     // Empty: the program directory's R2.ini.
     void setProfilePath(std::string path) { profilePath_ = std::move(path); }
     const std::string& profilePath() const { return profilePath_; }
+    // Told as each sector's erase, write and verification begins; null tells nobody.
+    void setPhaseListener(FlashPhaseListener* listener) { phaseListener_ = listener; }
 
     // Writes the file at dataPath into the instrument's flash: true when every sector in use
     // was erased, written and verified. Shows its own messages, the last of them "Update file
@@ -79,6 +92,7 @@ class FlashCommandEngine {
     bool programmingPass();
     bool verificationPass();
     void postProgress(uintptr_t wParam, intptr_t lParam);
+    void enterPhase(FlashPhase phase, size_t i);
     bool exchangeTemplate(const std::vector<uint8_t>& frame, int retries);
     bool sendBusCycle(uint32_t address, int32_t data);
     // The working data (after the file offset) and its length in bytes.
@@ -86,6 +100,7 @@ class FlashCommandEngine {
 
     Notifier* notifier_;
     Clock& clock_;
+    FlashPhaseListener* phaseListener_ = nullptr;
     std::string profilePath_;
     FlashProfile profile_;
 

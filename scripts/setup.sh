@@ -13,6 +13,8 @@ packages=(
     # Windows build, run under Wine (GUI tests under Xvfb)
     g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-wqy-microhei imagemagick xdotool
     fonts-liberation2
+    # packages: the Windows installer (makensis), the .deb's manual page and dependencies
+    nsis help2man dpkg-dev unzip
 )
 
 missing=()

@@ -44,6 +44,11 @@ class LibusbApi {
                          int timeoutMs) = 0;
     virtual int clearHalt(LibusbHandle handle, unsigned endpoint) = 0;
     virtual std::string strerror() = 0;  // usb_strerror: the text of the last error
+
+    // errno as usb_open left it when it last returned no handle; 0 when not known.
+    virtual int openErrno() const { return 0; }
+    // False when the library itself could not be loaded (libusb0.dll missing on Windows).
+    virtual bool loaded() const { return true; }
 };
 
 // The platform's libusb: Debian's libusb 0.1 on Linux, libusb0.dll on Windows (a missing DLL

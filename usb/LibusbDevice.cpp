@@ -18,6 +18,10 @@ SystemClock& DefaultClock() {
     return clock;
 }
 
+bool IsPermissionError(int errorNumber) {
+    return errorNumber == usb::kErrnoNotPermitted || errorNumber == usb::kErrnoAccessDenied;
+}
+
 }  // namespace
 
 LibusbDevice::LibusbDevice()
@@ -30,15 +34,26 @@ void LibusbDevice::start() {
 }
 
 LibusbHandle LibusbDevice::find() {
+    openFailure_ =
+        api_->loaded() ? LibusbOpenFailure::NoInstrument : LibusbOpenFailure::LibraryMissing;
     for (const std::vector<LibusbDeviceEntry>& bus : api_->getBusses()) {
         for (const LibusbDeviceEntry& device : bus) {
             if (device.vendorId == usb::kVendorId && device.productId == usb::kProductId) {
                 // Only the first instrument is ever used, even when it cannot be opened.
-                return api_->open(device.device);
+                LibusbHandle handle = api_->open(device.device);
+                if (handle == nullptr) {
+                    noteRefusal(api_->openErrno());
+                }
+                return handle;
             }
         }
     }
     return nullptr;
+}
+
+void LibusbDevice::noteRefusal(int errorNumber) {
+    openFailure_ = IsPermissionError(errorNumber) ? LibusbOpenFailure::AccessDenied
+                                                  : LibusbOpenFailure::Refused;
 }
 
 bool LibusbDevice::open() {
@@ -46,13 +61,18 @@ bool LibusbDevice::open() {
     if (handle == nullptr) {
         return false;
     }
-    if (api_->setConfiguration(handle, usb::kConfiguration) < 0 ||
-        api_->claimInterface(handle, usb::kInterface) < 0) {
+    int result = api_->setConfiguration(handle, usb::kConfiguration);
+    if (result >= 0) {
+        result = api_->claimInterface(handle, usb::kInterface);
+    }
+    if (result < 0) {
         api_->close(handle);
+        noteRefusal(-result);  // the library's results are negative errno values
         return false;
     }
     handle_ = handle;
     open_ = true;
+    openFailure_ = LibusbOpenFailure::None;
     return true;
 }
 

@@ -17,6 +17,15 @@ class Clock;
 class Notifier;
 class TransferTrace;
 
+// Why the last open left the device closed.
+enum class LibusbOpenFailure {
+    None,            // it opened
+    LibraryMissing,  // libusb0.dll could not be loaded
+    NoInstrument,    // no instrument on the bus
+    AccessDenied,    // the instrument is there but its device node may not be written
+    Refused,         // the instrument is there but would not open for another reason
+};
+
 class LibusbDevice {
   public:
     // Bound to the platform's libusb and the system clock, with nobody to show messages to.
@@ -50,6 +59,7 @@ class LibusbDevice {
     // find, then configuration 1 and interface 0; true when the interface is claimed.
     bool open();
     bool isOpen() const { return open_; }
+    LibusbOpenFailure openFailure() const { return openFailure_; }
     LibusbHandle handle() const { return handle_; }
 
     // Reads up to count bytes from the IN endpoint. Opens the device first when it is closed
@@ -74,6 +84,7 @@ class LibusbDevice {
     void clearHalt(int endpoint);
     void recoverRead();
     void recoverWrite();
+    void noteRefusal(int errorNumber);
 
     LibusbApi* api_;
     Clock* clock_;
@@ -82,6 +93,7 @@ class LibusbDevice {
     TransferTrace* trace_ = nullptr;
     const StopRequest* stop_ = nullptr;
     bool open_ = false;
+    LibusbOpenFailure openFailure_ = LibusbOpenFailure::None;
     LibusbHandle handle_ = nullptr;
     size_t lastReadBytes_ = 0;
 };

@@ -30,6 +30,13 @@ inline constexpr std::chrono::milliseconds kPauseAfterClearHalt{10};
 // The library's I/O error (-EIO): the only read failure that runs the read recovery.
 inline constexpr int kLibusbIoError = -5;
 
+// How libusb 0.1 reports a device node the user may not write: usb_open returns no handle with
+// errno EACCES (node not readable either), or opens the node read-only and then
+// usb_set_configuration / usb_claim_interface return -EPERM (-EACCES through libusb-compat).
+// libusb-win32 counts errno the same way.
+inline constexpr int kErrnoNotPermitted = 1;   // EPERM
+inline constexpr int kErrnoAccessDenied = 13;  // EACCES
+
 // A write that keeps failing is retried this many times, each after the recovery, and then
 // reported as failed: retrying for ever would hang an update for good once the instrument is
 // unplugged.

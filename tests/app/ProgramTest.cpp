@@ -7,6 +7,7 @@
 
 #include "DialogDriver.h"
 #include "DialogFixture.h"
+#include "ProgramWindow.h"
 #include "lang/LanguageTable.h"
 #include "platform/SystemLanguage.h"
 #include "res/resource.h"
@@ -14,38 +15,6 @@
 
 namespace harmoload::testing {
 namespace {
-
-struct ProgramWindow {
-    DWORD processId;
-    HWND found;
-};
-
-HWND FindProgramWindow(DWORD processId) {
-    ProgramWindow search{processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<ProgramWindow*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t className[64] = {};
-            GetClassNameW(window, className, 64);
-            if (owner == s->processId && std::wstring(className) == L"#32770" &&
-                IsWindowVisible(window)) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::string ControlText(HWND window, int id) {
-    wchar_t text[1024] = {};
-    SendMessageW(GetDlgItem(window, id), WM_GETTEXT, std::size(text),
-                 reinterpret_cast<LPARAM>(text));
-    return ui::Utf8(text);
-}
 
 TEST(HarmoloadProgram, StartsWithThePackageOfItsCommandLineAndClosesCleanly) {
     TempFolder folder;

@@ -97,6 +97,16 @@ TEST_F(UpdateCommandTest, NoInstrumentExitsWithItsOwnCode) {
     EXPECT_EQ(events().back(), (nlohmann::json{{"event", "result"}, {"ok", false}}));
 }
 
+TEST_F(UpdateCommandTest, NoInstrumentTellsWhichKeysStartTheUpdateMode) {
+    const std::string config = folder.writeText("R1.ini", "[Chip Info]\nChip Size=1M\n");
+    PackOptions pack{package, "HM-61", "V2.10", {"A0", "C1"}, {"R1:" + config + ":" + config}};
+    ASSERT_EQ(RunPack(pack, err), kExitSuccess) << err.str();
+    EnvironmentScope simulator{{"HARMOLOAD_SIM", "absent"}};
+    EXPECT_EQ(update(false), kExitNoInstrument);
+    EXPECT_NE(err.str().find("No instrument found"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("hold A0 & C1 on"), std::string::npos) << err.str();
+}
+
 TEST_F(UpdateCommandTest, ADamagedPackageIsReportedBeforeTheInstrumentIsAsked) {
     std::vector<uint8_t> bytes = TempFolder::read(package);
     bytes[40] ^= 0xFF;  // inside the header, not fixed in its sum
@@ -214,6 +224,19 @@ TEST(ProgressDisplay, FlashMessagesSetTheRangeThenThePosition) {
     const std::string bar = out.str();
     EXPECT_NE(bar.find("25%"), std::string::npos) << bar;
     EXPECT_NE(bar.find("1.0 KiB / 4.0 KiB  1.0 KiB/s  00:03 left"), std::string::npos) << bar;
+}
+
+TEST(ProgressDisplay, AFlashPairsBarNamesThePhaseAsItChanges) {
+    std::ostringstream out;
+    VirtualClock clock;
+    ProgressDisplay display(out, clock, true);
+    display.startPair("Pair 2", 4096);
+    display.post(WM_FLASH_PROGRESS, 0, 6);
+    display.flashPhase(FlashPhase::Erasing, 1, 2);
+    EXPECT_NE(out.str().rfind("erasing sector 1 of 2"), std::string::npos) << out.str();
+    display.flashPhase(FlashPhase::Verifying, 2, 2);
+    const std::string last = out.str().substr(out.str().rfind('\r'));
+    EXPECT_NE(last.find("verifying sector 2 of 2"), std::string::npos) << last;
 }
 
 }  // namespace

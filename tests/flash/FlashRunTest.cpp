@@ -159,6 +159,24 @@ TEST_F(FlashRun, AReservedFirstSectorIsSkippedWithItsDataAndItsProgressSteps) {
     EXPECT_TRUE(instrument().errors().empty()) << ::testing::PrintToString(instrument().errors());
 }
 
+TEST_F(FlashRun, PhasesNameEachSectorInUseAndSkipTheReservedOne) {
+    struct PhaseLog final : FlashPhaseListener {
+        std::vector<std::string> seen;
+        void flashPhase(FlashPhase phase, size_t sector, size_t sectorsInUse) override {
+            const char* verb = phase == FlashPhase::Erasing   ? "erase"
+                               : phase == FlashPhase::Writing ? "write"
+                                                              : "verify";
+            seen.push_back(verb + (" " + std::to_string(sector)) + "/" +
+                           std::to_string(sectorsInUse));
+        }
+    } phases;
+    engine_.setPhaseListener(&phases);
+    plugFourSectors();
+    ASSERT_TRUE(run(Profile(EvenSectors(4, 0x1000), {0x0000}), Pattern(20000)));
+    EXPECT_EQ(phases.seen, (std::vector<std::string>{"erase 2/3", "write 2/3", "erase 3/3",
+                                                     "write 3/3", "verify 2/3", "verify 3/3"}));
+}
+
 TEST_F(FlashRun, DataBeyondTheListedSectorsIsRefusedBeforeAnySectorIsErased) {
     plugFourSectors();
     auto profile = Profile(EvenSectors(4, 0x1000), {0x0000});

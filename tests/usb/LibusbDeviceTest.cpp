@@ -80,6 +80,38 @@ TEST_F(LibusbDeviceTest, RefusedConfigurationClosesWithoutClaiming) {
                 ElementsAre("get_busses", "open instrument", "set_configuration 1", "close"));
 }
 
+// A device node the user may not write, as libusb 0.1 reports it: no handle and errno EACCES
+// when the node cannot be opened at all; opened read-only, then -EPERM (-EACCES through
+// libusb-compat) from the configuration or the claim.
+TEST_F(LibusbDeviceTest, PermissionErrorsAreToldApartFromOtherRefusals) {
+    library.busses = {{{"read-only", 0x0A67, 0x8E30, false, usb::kErrnoAccessDenied}}};
+    EXPECT_FALSE(device.open());
+    EXPECT_EQ(device.openFailure(), LibusbOpenFailure::AccessDenied);
+
+    plugInstrument();
+    for (const int refusal : {-usb::kErrnoNotPermitted, -usb::kErrnoAccessDenied}) {
+        library.setConfigurationResult = refusal;
+        EXPECT_FALSE(device.open());
+        EXPECT_EQ(device.openFailure(), LibusbOpenFailure::AccessDenied) << refusal;
+        library.setConfigurationResult = 0;
+        library.claimResult = refusal;
+        EXPECT_FALSE(device.open());
+        EXPECT_EQ(device.openFailure(), LibusbOpenFailure::AccessDenied) << refusal;
+        library.claimResult = 0;
+    }
+
+    library.claimResult = -16;  // -EBUSY: another program holds the interface
+    EXPECT_FALSE(device.open());
+    EXPECT_EQ(device.openFailure(), LibusbOpenFailure::Refused);
+    library.busses = {};
+    EXPECT_FALSE(device.open());
+    EXPECT_EQ(device.openFailure(), LibusbOpenFailure::NoInstrument);
+    plugInstrument();
+    library.claimResult = 0;
+    EXPECT_TRUE(device.open());
+    EXPECT_EQ(device.openFailure(), LibusbOpenFailure::None);
+}
+
 TEST_F(LibusbDeviceTest, ReadOfNothingIsCompleteAndLeavesTheBufferAsItWas) {
     openInstrument();
     library.reads.push_back({0, {}});

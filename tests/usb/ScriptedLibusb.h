@@ -21,6 +21,7 @@ class ScriptedLibusb final : public LibusbApi {
         uint16_t vendorId = 0;
         uint16_t productId = 0;
         bool opens = true;
+        int openErrno = 0;  // errno left by a refused open
     };
     struct ReadResult {
         int result = kTimedOut;
@@ -68,8 +69,10 @@ class ScriptedLibusb final : public LibusbApi {
     LibusbHandle open(LibusbDeviceRef device) override {
         Device* opened = static_cast<Device*>(device);
         note("open " + opened->name);
+        lastOpenErrno_ = opened->opens ? 0 : opened->openErrno;
         return opened->opens ? static_cast<LibusbHandle>(&handle_) : nullptr;
     }
+    int openErrno() const override { return lastOpenErrno_; }
     int setConfiguration(LibusbHandle, int configuration) override {
         note("set_configuration " + std::to_string(configuration));
         return setConfigurationResult;
@@ -126,6 +129,7 @@ class ScriptedLibusb final : public LibusbApi {
     }
 
   private:
+    int lastOpenErrno_ = 0;
     static std::string transfer(const char* name, int endpoint, int size, int timeoutMs) {
         char text[80];
         if (size < 0) {

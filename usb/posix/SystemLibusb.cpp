@@ -2,6 +2,8 @@
 
 #include <usb.h>
 
+#include <cerrno>
+
 #include "usb/LibusbApi.h"
 
 namespace harmoload {
@@ -31,8 +33,12 @@ class SystemLibusb01 final : public LibusbApi {
     }
 
     LibusbHandle open(LibusbDeviceRef device) override {
-        return usb_open(static_cast<struct usb_device*>(device));
+        errno = 0;
+        usb_dev_handle* handle = usb_open(static_cast<struct usb_device*>(device));
+        openErrno_ = handle == nullptr ? errno : 0;
+        return handle;
     }
+    int openErrno() const override { return openErrno_; }
     int setConfiguration(LibusbHandle handle, int configuration) override {
         return usb_set_configuration(Handle(handle), configuration);
     }
@@ -61,6 +67,9 @@ class SystemLibusb01 final : public LibusbApi {
         const char* text = usb_strerror();
         return text != nullptr ? text : "";
     }
+
+  private:
+    int openErrno_ = 0;
 };
 
 }  // namespace

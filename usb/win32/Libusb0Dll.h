@@ -17,7 +17,7 @@ class Libusb0Dll final : public LibusbApi {
     explicit Libusb0Dll(std::wstring dllPath = L"libusb0.dll");
     ~Libusb0Dll() override;
 
-    bool loaded() const;
+    bool loaded() const override;
 
     void init() override;
     int findBusses() override;

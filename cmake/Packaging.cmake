@@ -1,0 +1,96 @@
+# What `cmake --install` puts in place and what CPack builds from it.
+#
+# Windows: Harmoload.exe, harmoload-cli.exe and Language\ in one folder; packaged as an NSIS
+# installer (Program Files, Start-menu entry, uninstaller, "Open with" and the .DAT association)
+# and as a portable zip of the same files.
+# Linux: harmoload-cli with its Language/ folder in lib/harmoload (the program reads its
+# languages beside itself), a link to it in bin, its manual page and the udev rule that lets the
+# logged-in user reach the instrument; packaged as a .deb.
+set(HARMOLOAD_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+
+if(WIN32)
+    set(program_dir .)
+    install(TARGETS Harmoload harmoload-cli RUNTIME DESTINATION ${program_dir})
+else()
+    set(program_dir lib/harmoload)
+    install(TARGETS harmoload-cli RUNTIME DESTINATION ${program_dir})
+endif()
+install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Language/Eng.ini
+              ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Language/Chin.ini
+        DESTINATION ${program_dir}/Language)
+
+if(NOT WIN32)
+    set(staging ${CMAKE_BINARY_DIR}/packaging)
+    file(MAKE_DIRECTORY ${staging})
+    file(CREATE_LINK ../lib/harmoload/harmoload-cli ${staging}/harmoload-cli SYMBOLIC)
+    install(FILES ${staging}/harmoload-cli DESTINATION bin)
+
+    find_program(HARMOLOAD_HELP2MAN help2man)
+    if(HARMOLOAD_HELP2MAN AND NOT HARMOLOAD_FUZZ)
+        set(man_page ${staging}/harmoload-cli.1.gz)
+        add_custom_command(
+            OUTPUT ${man_page}
+            COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:harmoload-cli> -DOUTPUT=${man_page}
+                    -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+            DEPENDS harmoload-cli language_files ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+            COMMENT "Writing the manual page of harmoload-cli")
+        add_custom_target(harmoload_man_page ALL DEPENDS ${man_page})
+        install(FILES ${man_page} DESTINATION share/man/man1)
+    else()
+        message(STATUS "No manual page: help2man not found, or a fuzz build")
+    endif()
+    # Under /usr (the package's prefix) udev reads lib/udev/rules.d.
+    install(FILES ${HARMOLOAD_PACKAGING_DIR}/linux/70-harmoload.rules
+            DESTINATION lib/udev/rules.d)
+endif()
+
+set(CPACK_PACKAGE_NAME harmoload)
+set(CPACK_PACKAGE_VENDOR Harmoload)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Writes firmware and sound-data updates into a USB musical instrument")
+set(CPACK_PACKAGE_CONTACT "Harmoload maintainers <harmoload@localhost>")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Harmoload)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+    set(CPACK_GENERATOR NSIS ZIP)
+    set(CPACK_SYSTEM_NAME win64)
+    # A 64-bit installer, so that Program Files is the 64-bit one.
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+    set(CPACK_NSIS_PACKAGE_NAME Harmoload)  # also the Start-menu folder
+    set(CPACK_NSIS_DISPLAY_NAME "Harmoload")
+    set(CPACK_NSIS_INSTALLED_ICON_NAME Harmoload.exe)
+    set(CPACK_NSIS_MUI_FINISHPAGE_RUN Harmoload.exe)
+    # The Start-menu entry.
+    set(CPACK_PACKAGE_EXECUTABLES Harmoload Harmoload)
+    set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+    set(CPACK_NSIS_DEFINES
+        "Target amd64-unicode\n!include '${HARMOLOAD_PACKAGING_DIR}/windows/FileAssociation.nsh'")
+    set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro HarmoloadRegisterPackages")
+    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!insertmacro HarmoloadUnregisterPackages")
+else()
+    set(CPACK_GENERATOR DEB)
+    set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS udev)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${HARMOLOAD_PACKAGING_DIR}/linux/postinst)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+endif()
+include(CPack)
+
+# The packages built and checked as a user meets them (scripts/test-packages.sh), in the native
+# and the Windows build.
+if(HARMOLOAD_TESTS AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    if(WIN32)
+        set(package_kind windows)
+    else()
+        set(package_kind deb)
+    endif()
+    add_test(NAME packages COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/test-packages.sh
+                                   ${package_kind} ${CMAKE_BINARY_DIR})
+    set_tests_properties(packages PROPERTIES RUN_SERIAL ON TIMEOUT 900)
+endif()

@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# Builds the packages of one build folder and checks them as a user would meet them.
+#   test-packages.sh deb BUILD_DIR      the .deb: contents, udev rule, and harmoload-cli from a
+#                                       dpkg -x copy (never installed into this machine)
+#   test-packages.sh windows BUILD_DIR  the installer and the zip: a silent install into the Wine
+#                                       prefix, the installed program opened through the .DAT
+#                                       association, then the uninstaller takes everything back
+# Run by ctest (native and windows presets) after the build.
+set -uo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+kind="$1"
+build="$(cd "$2" && pwd)"
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+passed=0
+failed=0
+check() {  # check DESCRIPTION COMMAND...
+    local description="$1"
+    shift
+    if "$@" >"$work/check.log" 2>&1; then
+        passed=$((passed + 1))
+        echo "ok      $description"
+    else
+        failed=$((failed + 1))
+        echo "FAILED  $description"
+        sed 's/^/        /' "$work/check.log" | tail -20
+    fi
+}
+finish() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+    exit
+}
+
+build_packages() {
+    rm -rf "$build/packages"
+    cpack --config "$build/CPackConfig.cmake" -B "$build/packages" >"$work/cpack.log" 2>&1 ||
+        { cat "$work/cpack.log"; return 1; }
+}
+
+contains() {  # contains FILE PATTERN
+    grep -qE -- "$2" "$1" || { echo "no \"$2\" in:"; cat "$1"; return 1; }
+}
+
+if [ "$kind" = deb ]; then
+    check "the .deb is built" build_packages
+    deb="$build/packages/harmoload_${version}_amd64.deb"
+    check "it is named for the version ($version)" test -f "$deb"
+    [ -f "$deb" ] || finish
+    dpkg-deb -c "$deb" | awk '{print $6 ($7 ? " " $7 " " $8 : "")}' >"$work/contents"
+    for path in ./usr/lib/harmoload/harmoload-cli ./usr/lib/harmoload/Language/Eng.ini \
+        ./usr/lib/harmoload/Language/Chin.ini ./usr/share/man/man1/harmoload-cli.1.gz \
+        ./usr/lib/udev/rules.d/70-harmoload.rules; do
+        check "it holds $path" contains "$work/contents" "^${path//./\\.}$"
+    done
+    check "harmoload-cli is on the PATH as a link to the program beside its languages" \
+        contains "$work/contents" '^\./usr/bin/harmoload-cli -> \.\./lib/harmoload/harmoload-cli$'
+    dpkg-deb -f "$deb" Depends >"$work/depends"
+    check "it depends on libusb 0.1" contains "$work/depends" 'libusb-0\.1-4'
+    dpkg-deb -x "$deb" "$work/root"
+    rules="$work/root/usr/lib/udev/rules.d/70-harmoload.rules"
+    check "the udev rule gives the logged-in user the instrument 0a67:8e30" contains "$rules" \
+        '^SUBSYSTEM=="usb", .*ATTR\{idVendor\}=="0a67", ATTR\{idProduct\}=="8e30", TAG\+="uaccess"$'
+    if command -v udevadm >/dev/null && udevadm verify --help >/dev/null 2>&1; then
+        check "udevadm accepts the rule" udevadm verify "$rules"
+    fi
+    zcat "$work/root/usr/share/man/man1/harmoload-cli.1.gz" >"$work/man"
+    check "the manual page names the program, its version and every command" \
+        bash -c "grep -q 'harmoload-cli $version' '$work/man' &&
+                 grep -q '^.SS update' '$work/man' && grep -q '^.SS probe' '$work/man'"
+    cli="$work/root/usr/bin/harmoload-cli"
+    "$cli" --version >"$work/version" 2>&1
+    check "the unpacked harmoload-cli --version prints $version" \
+        contains "$work/version" "^harmoload-cli ${version//./\\.}$"
+    "$cli" probe --simulate >"$work/probe" 2>&1
+    check "the unpacked harmoload-cli probe --simulate finds the simulated instrument" \
+        contains "$work/probe" '^Instrument found through libusb$'
+    LC_ALL=C "$cli" info "$build/examples/Sample.DAT" >"$work/info" 2>&1
+    check "the unpacked harmoload-cli reads its language file" \
+        contains "$work/info" 'Please hold PATTERN, KIT and TEMPO keys down'
+    finish
+fi
+
+[ "$kind" = windows ] || { echo "usage: $0 deb|windows BUILD_DIR" >&2; exit 2; }
+# shellcheck source=wine-env.sh
+source "$here/wine-env.sh"
+harmoload_wine_prefix
+wine() { "$HARMOLOAD_WINE" "$@" </dev/null; }
+check "the installer and the zip are built" build_packages
+installer="$build/packages/harmoload-${version}-win64.exe"
+zip="$build/packages/harmoload-${version}-win64.zip"
+check "the installer is named for the version ($version)" test -f "$installer"
+check "the zip is named for the version ($version)" test -f "$zip"
+[ -f "$installer" ] || finish
+unzip -Z1 "$zip" >"$work/zip"
+for file in Harmoload.exe harmoload-cli.exe Language/Eng.ini Language/Chin.ini; do
+    check "the zip holds $file" contains "$work/zip" "^harmoload-${version}-win64/$file$"
+done
+check "the zip holds nothing else" test "$(grep -vc '/$' "$work/zip")" -eq 4
+
+drive="$WINEPREFIX/drive_c"
+target="$drive/Program Files/Harmoload"
+uninstaller="$target/Uninstall.exe"
+start_menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Harmoload"
+# A leftover of an interrupted earlier run would hide what this install does.
+if [ -f "$uninstaller" ]; then
+    wine "$uninstaller" /S >/dev/null 2>&1
+    for _ in $(seq 60); do [ -e "$target" ] || break; sleep 1; done
+fi
+
+wine "$installer" /S >/dev/null 2>&1
+check "the silent installer puts both programs and the languages in Program Files" \
+    test -f "$target/Harmoload.exe" -a -f "$target/harmoload-cli.exe" \
+    -a -f "$target/Language/Eng.ini" -a -f "$target/Language/Chin.ini" -a -f "$uninstaller"
+check "it adds the Start-menu entry" test -f "$start_menu/Harmoload.lnk"
+wine "$target/harmoload-cli.exe" --version >"$work/version" 2>&1
+check "the installed harmoload-cli.exe --version prints $version" \
+    contains "$work/version" "^harmoload-cli ${version//./\\.}"$'\r?$'
+for program in Harmoload.exe harmoload-cli.exe; do
+    strings -el "$target/$program" | grep -A1 -x FileVersion >"$work/resource"
+    check "the version resource of $program says $version" \
+        contains "$work/resource" "^${version//./\\.}$"
+done
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Harmoload' \
+    /v DisplayVersion >"$work/registered" 2>&1
+check "Windows lists it with its version" contains "$work/registered" "$version"
+wine "$build/bin/app_installed_tests.exe" --gtest_brief=1 >"$work/opened" 2>&1
+check "the installed Harmoload.exe opens a package passed as the .DAT association passes it" \
+    contains "$work/opened" 'PASSED.*1 test'
+
+# The uninstaller copies itself away and returns at once; it is done when the folder is gone.
+wine "$uninstaller" /S >/dev/null 2>&1
+for _ in $(seq 60); do [ -e "$target" ] || break; sleep 1; done
+check "the uninstaller removes the program folder" test ! -e "$target"
+check "it removes the Start-menu entry" test ! -e "$start_menu"
+absent_key() { ! wine reg query "$1" >/dev/null 2>&1; }
+check "it removes the program id of update packages" absent_key 'HKCR\Harmoload.UpdatePackage'
+check "it removes the Open with entry" absent_key 'HKCR\Applications\Harmoload.exe'
+wine reg query 'HKCR\.DAT' /s >"$work/dat" 2>&1
+check "it takes Harmoload off .DAT" bash -c "! grep -q Harmoload '$work/dat'"
+check "it removes its uninstall entry" \
+    absent_key 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Harmoload'
+finish
