@@ -13,6 +13,9 @@ packages=(
     # Windows build, run under Wine (GUI tests under Xvfb)
     g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-wqy-microhei imagemagick xdotool
     fonts-liberation2
+    # the simulated instrument as a USB device (usbredir), and the real-kernel test: QEMU boots
+    # a Debian kernel from an initramfs built of busybox and the native programs
+    libusbredirparser-dev qemu-system-x86 busybox-static cpio xz-utils
 )
 
 missing=()
