@@ -15,6 +15,9 @@ packages=(
     fonts-liberation2
     # packages: the Windows installer (makensis), the .deb's manual page and dependencies
     nsis help2man dpkg-dev unzip
+    # the simulated instrument as a USB device (usbredir), and the real-kernel test: QEMU boots
+    # a Debian kernel from an initramfs built of busybox and the native programs
+    libusbredirparser-dev qemu-system-x86 busybox-static cpio xz-utils
 )
 
 missing=()

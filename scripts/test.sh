@@ -12,7 +12,8 @@ passed=0
 failed=0
 failures=()
 
-# step NAME COMMAND...: runs one step, counts the ctest results it reports.
+# step NAME COMMAND...: runs one step, counts the test results it reports (ctest's summary, or a
+# script's own "N passed, N failed").
 step() {
     local name="$1"
     shift
@@ -24,7 +25,14 @@ step() {
     local status=${PIPESTATUS[0]}
     local summary
     summary="$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)"
-    if [ -n "$summary" ]; then
+    local plain
+    plain="$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$log" | tail -1)"
+    if [ -z "$summary" ] && [ -n "$plain" ]; then
+        # A script's own count: "N passed, N failed".
+        summary="$plain"
+        passed=$((passed + ${plain%% *}))
+        failed=$((failed + $(sed -E 's/.*passed, ([0-9]+) failed/\1/' <<<"$plain")))
+    elif [ -n "$summary" ]; then
         local total fails
         total="$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")"
         fails="$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$summary")"
@@ -46,6 +54,7 @@ step "format" bash scripts/check-format.sh
 step "layers" bash scripts/check-layers.sh
 step "native build" build native
 step "native tests" ctest --preset native
+step "real-kernel USB test" bash tests/kernel/kernel-usb-test.sh build/native
 step "windows build" build windows
 # One X server and one Wine server for the whole Windows run keep each test's start-up short.
 display=":$((90 + RANDOM % 400))"
