@@ -30,8 +30,8 @@ inline constexpr int kMaxRepeatedErases = 50;
 // An instrument that leaves this many polls in a row unanswered has stopped answering: the
 // erase ends there, bounding a run whose instrument went silent to minutes, not a day.
 inline constexpr int kMaxFailedPollsInARow = 3;
-// After a late erase in libusb mode, this much of whatever the instrument still has to say is
-// read and dropped.
+// After a late erase, this much of whatever the instrument still has to say is drained, where
+// the link can drain.
 inline constexpr size_t kLateEraseDrainBytes = 64;
 
 // Template echoes: a wrong echo is answered by sending the template again.

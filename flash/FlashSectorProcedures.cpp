@@ -65,15 +65,7 @@ bool FlashCommandEngine::handshake() {
 
 bool FlashCommandEngine::sendBusCycle(uint32_t address, int32_t data) {
     const Frame frame = flash::BusCycleFrame(address, data);
-    std::array<uint8_t, frames::kBusCycleAnswerSize> answer{};
-    if (link_.mode() == LinkMode::Libusb) {
-        // Through libusb the cycles are sent without looking at the results.
-        link_.libusb().write(frame.data(), frame.size());
-        link_.read(answer.data(), answer.size());
-        return true;
-    }
-    return Complete(link_.write(frame.data(), frame.size())) &&
-           Complete(link_.read(answer.data(), answer.size()));
+    return link_.sendDroppingAnswer(frame.data(), frame.size(), frames::kBusCycleAnswerSize);
 }
 
 bool FlashCommandEngine::eraseSector(size_t i) {
@@ -138,10 +130,7 @@ bool FlashCommandEngine::eraseSector(size_t i) {
         if (++eraseRetries_ > flash::kMaxRepeatedErases) {
             return false;
         }
-        if (link_.mode() == LinkMode::Libusb) {
-            std::array<uint8_t, flash::kLateEraseDrainBytes> drain{};
-            link_.libusb().read(drain.data(), drain.size());
-        }
+        link_.drainPendingAnswers(flash::kLateEraseDrainBytes);
         eraseSector(i);
         if (failedPolls_ >= flash::kMaxFailedPollsInARow) {
             return false;

@@ -1,6 +1,7 @@
 #include "usb/UsbLink.h"
 
 #include <string>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "usb/TransferTrace.h"
@@ -87,6 +88,25 @@ void UsbLink::close() {
         pipes_.close();
         traceEvent("close: driver-pipes");
     }
+}
+
+bool UsbLink::sendDroppingAnswer(const uint8_t* frame, size_t count, size_t answerBytes) {
+    std::vector<uint8_t> answer(answerBytes);
+    if (mode_ == LinkMode::Libusb) {
+        write(frame, count);
+        read(answer.data(), answer.size());
+        return true;
+    }
+    return write(frame, count) == TransferStatus::Complete &&
+           read(answer.data(), answer.size()) == TransferStatus::Complete;
+}
+
+void UsbLink::drainPendingAnswers(size_t count) {
+    if (mode_ != LinkMode::Libusb) {
+        return;
+    }
+    std::vector<uint8_t> drained(count);
+    libusb_.read(drained.data(), drained.size());
 }
 
 void UsbLink::setNotifier(Notifier* notifier) {

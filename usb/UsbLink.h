@@ -39,6 +39,16 @@ class UsbLink {
     // Closes the back end the mode names, when it is open; the mode stays.
     void close();
 
+    // A frame whose answer the caller has no use for: written, then answerBytes read and
+    // dropped. Through libusb the exchange counts as done whatever either transfer reports;
+    // through the driver pipes the write and then the read must be Complete.
+    bool sendDroppingAnswer(const uint8_t* frame, size_t count, size_t answerBytes);
+    // Reads up to count bytes that the instrument may still have queued and drops them, so
+    // that they do not come back as the answer to a later frame. Only libusb drains: its read
+    // takes whatever has arrived, where a pipe read waits for exactly count bytes and reports
+    // any shortfall with a message.
+    void drainPendingAnswers(size_t count);
+
     LinkMode mode() const { return mode_; }
     LibusbDevice& libusb() { return libusb_; }
     DriverPipeDevice& pipes() { return pipes_; }

@@ -115,6 +115,25 @@ TEST_F(UsbLinkTest, PresenceCheckOpensAndClosesAtOnce) {
     EXPECT_THAT(notifier.messages(), IsEmpty());
 }
 
+TEST_F(UsbLinkTest, ThroughLibusbAFrameWithADroppedAnswerIsDoneWhateverItsTransfersReport) {
+    plugInstrument();
+    ASSERT_TRUE(link.open());
+    library.writes.assign(7, -116);  // the write, its three retries and their fillers all fail
+    library.log.clear();
+    const uint8_t frame[7] = {0x02, 0x55, 0x05, 0x00, 0x00, 0xAA, 0x00};
+    EXPECT_TRUE(link.sendDroppingAnswer(frame, sizeof frame, 7));
+    EXPECT_THAT(library.writes, IsEmpty());
+    EXPECT_EQ(library.calls().back(), "bulk_read 0x81 7 500ms");  // timed out, and not looked at
+}
+
+TEST_F(UsbLinkTest, ThroughLibusbADrainReadsItsCountOnce) {
+    plugInstrument();
+    ASSERT_TRUE(link.open());
+    library.log.clear();
+    link.drainPendingAnswers(64);
+    EXPECT_THAT(library.calls(), ElementsAre("bulk_read 0x81 64 500ms"));
+}
+
 TEST_F(UsbLinkTest, TraceHasEveryTransferWithItsBytesAndTheOpensAndCloses) {
     std::ostringstream traceText;
     TraceWriter trace(traceText);
