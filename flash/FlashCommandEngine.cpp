@@ -9,6 +9,11 @@
 namespace harmoload {
 namespace {
 
+using flash::IsReservedSector;
+using flash::SectorAddress;
+using flash::SectorSize;
+using flash::WordSum;
+
 constexpr int kFatal = static_cast<int>(EngineMessageKind::Error);
 
 constexpr const char* kContinueQuestion =
@@ -58,22 +63,6 @@ void FlashCommandEngine::showEngineMessage(const std::string& text, int kind) {
     if (const std::optional<Message> message = EngineMessage(text, kind)) {
         notifier_->showMessage(*message);
     }
-}
-
-int32_t FlashCommandEngine::sectorAddress(size_t i) const {
-    return flash::SectorAddress(profile_, i);
-}
-
-int64_t FlashCommandEngine::sectorSize(size_t i) const {
-    return flash::SectorSize(profile_, i);
-}
-
-bool FlashCommandEngine::isReservedSector(size_t i) const {
-    return flash::IsReservedSector(profile_, i);
-}
-
-uint16_t FlashCommandEngine::wordSum(const uint8_t* bytes, size_t length) {
-    return flash::WordSum(bytes, length);
 }
 
 void FlashCommandEngine::postProgress(uintptr_t wParam, intptr_t lParam) {
@@ -160,10 +149,10 @@ bool FlashCommandEngine::runSteps(const std::string& dataPath) {
     }
     // The data ends inside sector N - 1 (or exactly at its end).
     const size_t sectors = profile_.sectorAddresses.size();
-    const int64_t first = sectorAddress(0);
+    const int64_t first = SectorAddress(profile_, 0);
     sectorsInUse_ = sectors;
     for (size_t k = 1; k < sectors; ++k) {
-        if (2 * (sectorAddress(k) - first) >= remainingLength_) {
+        if (2 * (SectorAddress(profile_, k) - first) >= remainingLength_) {
             sectorsInUse_ = k;
             break;
         }
@@ -192,7 +181,8 @@ bool FlashCommandEngine::loadData(const std::string& dataPath) {
     // the size of the one before it.
     const size_t sectors = profile_.sectorAddresses.size();
     const int64_t capacity =
-        2 * (int64_t{sectorAddress(sectors - 1)} - sectorAddress(0)) + sectorSize(sectors - 1);
+        2 * (int64_t{SectorAddress(profile_, sectors - 1)} - SectorAddress(profile_, 0)) +
+        SectorSize(profile_, sectors - 1);
     if (capacity < fileLength - skipped) {
         return fail(kNotEnoughSectorSizeMessage);
     }
@@ -212,9 +202,9 @@ bool FlashCommandEngine::programmingPass() {
     // Failed writes in a row, across sectors: a success starts the count again.
     int writeFailures = 0;
     for (size_t i = 0; i < sectorsInUse_; ++i) {
-        const int64_t size = sectorSize(i);
+        const int64_t size = SectorSize(profile_, i);
         const auto step = static_cast<intptr_t>(3 * i);
-        if (isReservedSector(i)) {
+        if (IsReservedSector(profile_, i)) {
             dataPosition_ += size;
             bytesAccounted_ += size;
             continue;
@@ -256,8 +246,8 @@ bool FlashCommandEngine::verificationPass() {
     dataPosition_ = 0;
     bytesAccounted_ = 0;
     for (size_t i = 0; i < sectorsInUse_; ++i) {
-        const int64_t size = sectorSize(i);
-        if (isReservedSector(i)) {
+        const int64_t size = SectorSize(profile_, i);
+        if (IsReservedSector(profile_, i)) {
             dataPosition_ += size;
             bytesAccounted_ += size;
             continue;
@@ -268,9 +258,9 @@ bool FlashCommandEngine::verificationPass() {
             // The accounting keeps every sector inside the data; this never trips while it holds.
             return fail("the checksum isn't right");
         }
-        const uint16_t sum = wordSum(working() + dataPosition_, static_cast<size_t>(bytes));
+        const uint16_t sum = WordSum(working() + dataPosition_, static_cast<size_t>(bytes));
         dataPosition_ += bytes;
-        const auto address = static_cast<uint32_t>(sectorAddress(i));
+        const auto address = static_cast<uint32_t>(SectorAddress(profile_, i));
         const auto words = static_cast<uint32_t>(bytes / 2);
         enterPhase(FlashPhase::Verifying, i);
         bool agreed = false;

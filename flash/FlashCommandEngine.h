@@ -75,12 +75,6 @@ class FlashCommandEngine {
     bool programSectorBuffered(size_t i);
     bool writeSectorData(size_t i);
     bool verifySector(uint32_t address, uint32_t words, uint16_t sum);
-    static uint16_t wordSum(const uint8_t* bytes, size_t length);
-
-    // The sector map (sizes in bytes).
-    int32_t sectorAddress(size_t i) const;
-    int64_t sectorSize(size_t i) const;
-    bool isReservedSector(size_t i) const;
 
     // Sectors of the last run's data, reserved ones included.
     size_t sectorsInUse() const { return sectorsInUse_; }

@@ -69,7 +69,7 @@ bool FlashCommandEngine::sendBusCycle(uint32_t address, int32_t data) {
 }
 
 bool FlashCommandEngine::eraseSector(size_t i) {
-    const auto sector = static_cast<uint32_t>(sectorAddress(i));
+    const auto sector = static_cast<uint32_t>(flash::SectorAddress(profile_, i));
     if (!link_.open()) {
         return false;
     }
@@ -170,10 +170,10 @@ bool FlashCommandEngine::programSectorBuffered(size_t i) {
 }
 
 bool FlashCommandEngine::writeSectorData(size_t i) {
-    uint32_t address = static_cast<uint32_t>(sectorAddress(i));
+    uint32_t address = static_cast<uint32_t>(flash::SectorAddress(profile_, i));
     // The last sector in use takes the rest of the data; an odd last byte is not sent.
-    const int64_t bytes =
-        i + 1 == sectorsInUse_ ? remainingLength_ - bytesAccounted_ : sectorSize(i);
+    const int64_t bytes = i + 1 == sectorsInUse_ ? remainingLength_ - bytesAccounted_
+                                                 : flash::SectorSize(profile_, i);
     const int64_t blockWords = profile_.blockSize;
     if (blockWords <= 0) {
         return false;
@@ -199,9 +199,9 @@ bool FlashCommandEngine::writeSectorData(size_t i) {
             const int64_t blockStart = dataPosition_;
             dataPosition_ += blockBytes;
 
-            const Frame header =
-                flash::BlockHeaderFrame(address, static_cast<uint32_t>(count),
-                                        wordSum(block.data(), static_cast<size_t>(blockBytes)));
+            const Frame header = flash::BlockHeaderFrame(
+                address, static_cast<uint32_t>(count),
+                flash::WordSum(block.data(), static_cast<size_t>(blockBytes)));
             std::array<uint8_t, frames::kHeaderSize> echo{};
             frames::ExpectNoAnswer(echo.data(), header.data(), echo.size());
             if (!Complete(link_.write(header.data(), header.size())) ||

@@ -10,6 +10,7 @@
 
 #include "bytes/LittleEndian.h"
 #include "flash/FlashCommandEngine.h"
+#include "flash/FlashFrames.h"
 #include "platform/testing/RecordingNotifier.h"
 #include "platform/testing/VirtualClock.h"
 #include "sim/SimulatedUsb.h"
@@ -314,12 +315,10 @@ TEST_F(FlashRun, TemplateAndHandshakeFramesAreByteForByte) {
     EXPECT_EQ(frames(0x06), (std::vector<Bytes>{{0x06, 0x02, 0x01, 0xFF, 0x00, 0x00, 0x29, 0x00}}));
     const Bytes header = frames(0x07).front();
     const Bytes data = Pattern(100);
-    EXPECT_EQ(
-        header,
-        (Bytes{0x07, 0, 0, 0, 0, 50, 0,
-               static_cast<uint8_t>(FlashCommandEngine::wordSum(data.data(), data.size())),
-               static_cast<uint8_t>(FlashCommandEngine::wordSum(data.data(), data.size()) >> 8), 0,
-               0, 0}));
+    EXPECT_EQ(header, (Bytes{0x07, 0, 0, 0, 0, 50, 0,
+                             static_cast<uint8_t>(flash::WordSum(data.data(), data.size())),
+                             static_cast<uint8_t>(flash::WordSum(data.data(), data.size()) >> 8), 0,
+                             0, 0}));
 }
 
 TEST_F(FlashRun, ThreeFailedWritesEraseTheSectorFourTimesWithTheSameProgress) {
