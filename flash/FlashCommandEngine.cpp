@@ -14,7 +14,7 @@ using flash::SectorAddress;
 using flash::SectorSize;
 using flash::WordSum;
 
-constexpr int kFatal = static_cast<int>(EngineMessageKind::Error);
+constexpr EngineMessageKind kFatal = EngineMessageKind::Error;
 
 constexpr const char* kContinueQuestion =
     "some parameters in configure file maybe not correct  \n\nare you want to continue?";
@@ -51,15 +51,15 @@ bool FlashCommandEngine::readProfile(const std::string& path) {
     return ReadFlashProfileFile(path, profile_, *notifier_);
 }
 
-int FlashCommandEngine::validateProfile() {
+ProfileVerdict FlashCommandEngine::validateProfile() {
     const ProfileFinding finding = CheckFlashProfile(profile_);
     if (finding.verdict != ProfileVerdict::Passed) {
         showEngineMessage(finding.text, finding.kind);
     }
-    return static_cast<int>(finding.verdict);
+    return finding.verdict;
 }
 
-void FlashCommandEngine::showEngineMessage(const std::string& text, int kind) {
+void FlashCommandEngine::showEngineMessage(const std::string& text, EngineMessageKind kind) {
     if (const std::optional<Message> message = EngineMessage(text, kind)) {
         notifier_->showMessage(*message);
     }
@@ -107,7 +107,7 @@ bool FlashCommandEngine::runSteps(const std::string& dataPath) {
     }
     readProfile(profilePath_);
 
-    switch (static_cast<ProfileVerdict>(validateProfile())) {
+    switch (validateProfile()) {
         case ProfileVerdict::Passed:
             break;
         case ProfileVerdict::Warning: {

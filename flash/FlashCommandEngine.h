@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "flash/FlashProfile.h"
+#include "flash/FlashProfileCheck.h"
 #include "platform/BinaryFile.h"
 #include "usb/UsbLink.h"
 
@@ -55,17 +56,17 @@ class FlashCommandEngine {
     UsbLink& link() { return link_; }
 
     // The profile: defaults (also clearing the run's counters); the file at path read over
-    // them (false only when it cannot be opened); the checks: 0 passed, 1 warning, 2 fatal,
-    // after exactly one message when not 0.
+    // them (false only when it cannot be opened); the checks, after exactly one message when
+    // they did not pass.
     void resetProfile();
     bool readProfile(const std::string& path);
-    int validateProfile();
+    ProfileVerdict validateProfile();
     const FlashProfile& profile() const { return profile_; }
     FlashProfile& profile() { return profile_; }
 
-    // The engine's message box: caption and icon by kind (1 for every fatal message), OK only,
-    // with two spaces appended to the text. Unknown kinds show nothing.
-    void showEngineMessage(const std::string& text, int kind);
+    // The engine's message box: caption and icon by kind (Error for every fatal message), OK
+    // only, with two spaces appended to the text. Unknown kinds show nothing.
+    void showEngineMessage(const std::string& text, EngineMessageKind kind);
 
     // The sector procedures; each reports through its result and shows nothing, except the
     // "Copy too much data" guard of writeSectorData.

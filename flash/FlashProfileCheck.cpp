@@ -22,15 +22,15 @@ bool CyclesFit(int32_t count, const std::vector<int32_t>& addresses,
 }
 
 ProfileFinding Fatal(const char* text) {
-    return {ProfileVerdict::Fatal, text, static_cast<int>(EngineMessageKind::Error)};
+    return {ProfileVerdict::Fatal, text, EngineMessageKind::Error};
 }
 
 }  // namespace
 
-std::optional<Message> EngineMessage(const std::string& text, int kind) {
+std::optional<Message> EngineMessage(const std::string& text, EngineMessageKind kind) {
     const char* caption = nullptr;
     MessageIcon icon = MessageIcon::Information;
-    switch (static_cast<EngineMessageKind>(kind)) {
+    switch (kind) {
         case EngineMessageKind::StopError:
             caption = "Error";
             icon = MessageIcon::Error;
@@ -57,7 +57,7 @@ std::optional<Message> EngineMessage(const std::string& text, int kind) {
 ProfileFinding CheckFlashProfile(const FlashProfile& p) {
     if (p.flashModel.empty()) {
         return {ProfileVerdict::Warning, "there is nothing in Flash Modle  ",
-                static_cast<int>(EngineMessageKind::Warning)};
+                EngineMessageKind::Warning};
     }
     return CheckFlashProfileFaults(p);
 }

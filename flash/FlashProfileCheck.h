@@ -21,7 +21,7 @@ enum class EngineMessageKind : int {
 
 // The message box of that kind for text, with the two spaces the engine appends; nothing for a
 // kind it does not know.
-std::optional<Message> EngineMessage(const std::string& text, int kind);
+std::optional<Message> EngineMessage(const std::string& text, EngineMessageKind kind);
 
 enum class ProfileVerdict : int {
     Passed = 0,
@@ -32,7 +32,8 @@ enum class ProfileVerdict : int {
 struct ProfileFinding {
     ProfileVerdict verdict = ProfileVerdict::Passed;
     std::string text;  // empty when passed
-    int kind = 0;      // of EngineMessage
+    // The caption and icon its text is shown with (EngineMessage).
+    EngineMessageKind kind = EngineMessageKind::StopError;
 };
 
 // The first check the profile fails, in the order the user is told about them.

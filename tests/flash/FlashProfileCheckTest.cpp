@@ -47,9 +47,9 @@ TEST_P(FlashProfileChecks, TheFirstFailingCheckGivesItsVerdictAndText) {
     EXPECT_EQ(finding.verdict, c.verdict);
     EXPECT_EQ(finding.text, c.text);
     if (c.verdict == ProfileVerdict::Warning) {
-        EXPECT_EQ(finding.kind, 2);
+        EXPECT_EQ(finding.kind, EngineMessageKind::Warning);
     } else if (c.verdict == ProfileVerdict::Fatal) {
-        EXPECT_EQ(finding.kind, 1);
+        EXPECT_EQ(finding.kind, EngineMessageKind::Error);
     }
 }
 
@@ -181,10 +181,12 @@ TEST(EngineMessage, KindsChooseCaptionAndIconAndTwoSpacesAreAppended) {
         {"Question", "x  ", MessageButtons::Ok, MessageIcon::Question},
     };
     for (int kind = 0; kind < 5; ++kind) {
-        EXPECT_EQ(EngineMessage("x", kind), expected[static_cast<size_t>(kind)]) << kind;
+        EXPECT_EQ(EngineMessage("x", static_cast<EngineMessageKind>(kind)),
+                  expected[static_cast<size_t>(kind)])
+            << kind;
     }
-    EXPECT_FALSE(EngineMessage("x", 5).has_value());
-    EXPECT_FALSE(EngineMessage("x", -1).has_value());
+    EXPECT_FALSE(EngineMessage("x", static_cast<EngineMessageKind>(5)).has_value());
+    EXPECT_FALSE(EngineMessage("x", static_cast<EngineMessageKind>(-1)).has_value());
 }
 
 }  // namespace
