@@ -296,7 +296,7 @@ void UpdateDialog::onInitDialog() {
     groupBox2_.setRadius(10);
 
     pullFromControls();
-    devicePresent_ = 0;
+    devicePresent_ = false;
 
     browseButton_.setBitmapResources(IDB_OPEN_FOLDER, kTransparentWhite);
     ConfigureImageButton(browseButton_);
@@ -305,12 +305,12 @@ void UpdateDialog::onInitDialog() {
     devicePresent_ = presenceCheck();
 
     // Right after start-up the Update image follows the instrument alone.
-    setUpdateImage(devicePresent_ != 0);
+    setUpdateImage(devicePresent_);
     ConfigureImageButton(updateButton_);
     languageTable_.setFile(options_.programDirectory + LanguageFileName(options_.languageId));
     ApplyDialogTexts(hwnd(), languageTable_);
 
-    updateInstructionLine(devicePresent_ != 0);
+    updateInstructionLine(devicePresent_);
     DragAcceptFiles(hwnd(), TRUE);
 
     if (!options_.startupItems.empty()) {
@@ -368,7 +368,7 @@ void UpdateDialog::onUpdate() {
         return;
     }
     pullFromControls();
-    if (devicePresent_ == 0 || !FileExists(ui::Utf8(packagePath_))) {
+    if (!devicePresent_ || !FileExists(ui::Utf8(packagePath_))) {
         return;
     }
     startUpdateRun();
@@ -422,15 +422,15 @@ void UpdateDialog::openPackage(const std::string& path) {
     version_ = ui::Wide(package_.version);
     pushToControls();
     devicePresent_ = presenceCheck();
-    updateInstructionLine(devicePresent_ != 0);
+    updateInstructionLine(devicePresent_);
 }
 
-int UpdateDialog::presenceCheck() {
+bool UpdateDialog::presenceCheck() {
     pullFromControls();
     const bool answered = instrumentAnswers();
     setUpdateImage(answered && packageReady());
     updateInstructionLine(answered);
-    return answered ? 1 : 0;
+    return answered;
 }
 
 void UpdateDialog::updateInstructionLine(bool devicePresent) {

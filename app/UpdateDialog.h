@@ -96,8 +96,8 @@ class UpdateDialog : public ui::Dialog {
     void waitForWorker();
 
     // Asks the instrument side, then shows the Update image and the instruction line that
-    // follow; returns device present.
-    int presenceCheck();
+    // follow; true when an instrument answered.
+    bool presenceCheck();
     void openDroppedItems(const std::vector<std::string>& items);
     void setUpdateImage(bool coloured);
     bool packageReady() const;
@@ -119,7 +119,7 @@ class UpdateDialog : public ui::Dialog {
     OpenedPackage package_;
     IniFile languageTable_;
     std::wstring instructionText_;
-    int devicePresent_ = 0;
+    bool devicePresent_ = false;
     // Set while an update runs; the worker clears it. While it is set, nothing but the run
     // touches the engines, their links or the package.
     std::atomic<bool> busy_{false};
