@@ -67,24 +67,9 @@ struct UpdateDialogMessages {
         ui::OnQueryEndSession<&UpdateDialog::onQueryEndSession>(),
         ui::OnSetCursor<&UpdateDialog::onSetCursor>(),
         ui::OnMessage<&UpdateDialog::onUpdateRunEnded>(WM_UPDATE_RUN_ENDED),
-        // Whatever changed on the bus, the system's own handling follows.
-        {WM_DEVICECHANGE, 0,
-         [](UpdateDialog& dialog, WPARAM, LPARAM, LRESULT&) {
-             dialog.onDeviceChange();
-             return false;
-         }},
-        {WM_TRANSFER_PROGRESS, 0,
-         [](UpdateDialog& dialog, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-             dialog.onTransferProgress(wParam, lParam);
-             result = 0;
-             return true;
-         }},
-        {WM_FLASH_PROGRESS, 0,
-         [](UpdateDialog& dialog, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-             dialog.onFlashProgress(wParam, lParam);
-             result = 0;
-             return true;
-         }},
+        ui::OnDeviceChange<&UpdateDialog::onDeviceChange>(),
+        ui::OnTransferProgress<&UpdateDialog::onTransferProgress>(),
+        ui::OnFlashProgress<&UpdateDialog::onFlashProgress>(),
     };
 };
 
@@ -214,14 +199,14 @@ void UpdateDialog::onDeviceChange() {
     }
 }
 
-void UpdateDialog::onTransferProgress(WPARAM total, LPARAM done) {
+void UpdateDialog::onTransferProgress(UINT total, int done) {
     SendDlgItemMessageW(hwnd(), IDC_PROGRESS, PBM_SETRANGE, 0,
-                        MAKELPARAM(0, static_cast<uint32_t>(total) & kProgressRangeMask));
+                        MAKELPARAM(0, total & kProgressRangeMask));
     SendDlgItemMessageW(hwnd(), IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(done), 0);
 }
 
-void UpdateDialog::onFlashProgress(WPARAM step, LPARAM value) {
-    if (step == 0) {
+void UpdateDialog::onFlashProgress(bool range, int value) {
+    if (range) {
         SendDlgItemMessageW(hwnd(), IDC_PROGRESS, PBM_SETRANGE, 0,
                             MAKELPARAM(0, static_cast<uint32_t>(value) & kProgressRangeMask));
     } else {

@@ -84,8 +84,8 @@ class UpdateDialog : public ui::Dialog {
     void onClose();
     bool onQueryEndSession();
     void onDeviceChange();
-    void onTransferProgress(WPARAM total, LPARAM done);
-    void onFlashProgress(WPARAM step, LPARAM value);
+    void onTransferProgress(UINT total, int done);
+    void onFlashProgress(bool range, int value);
     bool onSetCursor();
     void onUpdateRunEnded();
 

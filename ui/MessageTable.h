@@ -8,6 +8,8 @@
 
 #include <span>
 
+#include "platform/Notifier.h"
+
 namespace harmoload::ui {
 
 template <class Window>
@@ -250,14 +252,20 @@ constexpr MessageEntry<detail::WindowOf<Method>> OnCtlColor(UINT message) {
             }};
 }
 
+// void onMessage(): before the default, which follows whatever the handler did.
+template <auto Method, UINT Message>
+constexpr MessageEntry<detail::WindowOf<Method>> BeforeDefault() {
+    return {Message, 0, [](detail::WindowOf<Method>& window, WPARAM, LPARAM, LRESULT&) {
+                (window.*Method)();
+                return false;
+            }};
+}
+
 // void onReflectedClick(): the control's own click reflected back to it; the click then goes on
 // to the dialog as usual.
 template <auto Method>
 constexpr MessageEntry<detail::WindowOf<Method>> OnReflectedClick() {
-    return {WM_COMMAND, 0, [](detail::WindowOf<Method>& window, WPARAM, LPARAM, LRESULT&) {
-                (window.*Method)();
-                return false;
-            }};
+    return BeforeDefault<Method, WM_COMMAND>();
 }
 
 // void onPrint(HDC dc, LPARAM flags): WM_PRINT and WM_PRINTCLIENT, the window drawn into a
@@ -278,6 +286,37 @@ constexpr MessageEntry<detail::WindowOf<Method>> OnQueryEndSession() {
     return {WM_QUERYENDSESSION, 0,
             [](detail::WindowOf<Method>& window, WPARAM, LPARAM, LRESULT& result) {
                 result = (window.*Method)() ? TRUE : FALSE;
+                return true;
+            }};
+}
+
+// void onDeviceChange(): a device came or went, whatever the event; the default handling
+// follows.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnDeviceChange() {
+    return BeforeDefault<Method, WM_DEVICECHANGE>();
+}
+
+// void onTransferProgress(UINT total, int done): WM_TRANSFER_PROGRESS, the packet-transfer
+// engine's packets in all and those done so far.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnTransferProgress() {
+    return {WM_TRANSFER_PROGRESS, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                (window.*Method)(static_cast<UINT>(wParam), static_cast<int>(lParam));
+                result = 0;
+                return true;
+            }};
+}
+
+// void onFlashProgress(bool range, int value): WM_FLASH_PROGRESS from the flash-command
+// engine; wParam 0 gives the range's upper bound, any other wParam the position.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnFlashProgress() {
+    return {WM_FLASH_PROGRESS, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                (window.*Method)(wParam == 0, static_cast<int>(lParam));
+                result = 0;
                 return true;
             }};
 }
