@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <utility>
+#include <variant>
 
 #include "bytes/LittleEndian.h"
 #include "platform/BinaryFile.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Notifier.h"
-#include "text/NumberText.h"
 #include "text/PathText.h"
 #include "transfer/PacketTransferProtocol.h"
 #include "usb/InstrumentContract.h"
@@ -87,56 +88,12 @@ bool PacketTransferEngine::readProfile() {
         return false;
     }
     profileReader_.setFile(profilePath_);
-    auto read = [&](const char* section, const char* key) {
-        return profileReader_.getString(section, key, std::nullopt);
-    };
-
-    profile_.chipName = read(kChipInfoSection, kChipNameKey);
-
-    const std::string chipType = read(kChipInfoSection, kChipTypeKey);
-    if (!IsDecimalText(chipType)) {
-        show("The value of chip type in configure.ini must be a decimal number");
+    auto parsed = ParseTransferProfile(ReadTransferProfileText(profileReader_));
+    if (const auto* fault = std::get_if<TransferProfileFault>(&parsed)) {
+        show(TransferProfileFaultMessage(*fault));
         return false;
     }
-    profile_.chipType = static_cast<int32_t>(DecimalTextValue(chipType));
-
-    // Negative sizes and addresses pass the text checks but would make the transfer run
-    // outside the chip or never end: they are refused as invalid.
-    const auto chipSize = ParseProfileSize(read(kChipInfoSection, kChipSizeKey));
-    if (!chipSize || *chipSize < 0) {
-        show("Invalid format of chip size in configure.ini");
-        return false;
-    }
-    profile_.chipSize = *chipSize;
-
-    const auto startAddress = ParseProfileAddress(read(kTransmissionInfoSection, kStartAddressKey));
-    if (!startAddress || *startAddress < 0) {
-        show("Invalid format of start address in configure.ini");
-        return false;
-    }
-    profile_.startAddress = *startAddress;
-
-    auto dataLength = ParseProfileSize(read(kTransmissionInfoSection, kDataLengthKey));
-    if (dataLength && *dataLength == 0) {
-        dataLength = kDefaultDataLength;
-    }
-    // The packet header's length field has 16 bits: a larger packet would wrap round.
-    if (!dataLength || *dataLength <= 0 || *dataLength > kDefaultDataLength) {
-        show("Invalid format of data length in configure.ini");
-        return false;
-    }
-    if (*dataLength % kSmallPacketBytes != 0) {
-        show("The data length in configure.ini must be multiple of 64");
-        return false;
-    }
-    profile_.dataLength = *dataLength;
-
-    const std::string timeOver = read(kTransmissionInfoSection, kTimeOverKey);
-    if (!IsDecimalText(timeOver)) {
-        show("The value of time over in configure.ini must be a decimal number");
-        return false;
-    }
-    profile_.timeOver = static_cast<int32_t>(DecimalTextValue(timeOver));
+    profile_ = std::move(std::get<TransferProfile>(parsed));
     return true;
 }
 

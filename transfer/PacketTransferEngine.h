@@ -32,6 +32,8 @@ class PacketTransferEngine {
     // the run's. The link is left open for the owner to close.
     bool run(const std::string& dataPath);
 
+    // Reads and checks the profile at the profile path; the profile is replaced only when every
+    // check passes. The first failing check shows its message.
     bool readProfile();
     bool handshake();
     bool transferData();

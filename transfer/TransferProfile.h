@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <variant>
 
 namespace harmoload {
+
+class IniFile;
 
 struct TransferProfile {
     std::string chipName;
@@ -41,5 +44,35 @@ inline constexpr int32_t kSmallPacketBytes = 64;
 // by H. Both are upper-cased first; a result of -1 is invalid.
 std::optional<int32_t> ParseProfileSize(std::string text);
 std::optional<int32_t> ParseProfileAddress(std::string text);
+
+// The profile's values as the file holds them, before any check; a missing key is empty text.
+struct TransferProfileText {
+    std::string chipName;
+    std::string chipType;
+    std::string chipSize;
+    std::string startAddress;
+    std::string dataLength;
+    std::string timeOver;
+};
+
+// One lookup per key, in the order the checks take them, with no default.
+TransferProfileText ReadTransferProfileText(const IniFile& file);
+
+// The check that a profile's values fail, in the order they are checked.
+enum class TransferProfileFault {
+    ChipTypeNotDecimal,
+    ChipSizeInvalid,
+    StartAddressInvalid,
+    DataLengthInvalid,
+    DataLengthNotMultipleOf64,
+    TimeOverNotDecimal,
+};
+
+// The message the engine shows for the fault (OK button only, no icon).
+const char* TransferProfileFaultMessage(TransferProfileFault fault);
+
+// The profile the values describe, or the first check they fail.
+std::variant<TransferProfile, TransferProfileFault> ParseTransferProfile(
+    const TransferProfileText& text);
 
 }  // namespace harmoload
