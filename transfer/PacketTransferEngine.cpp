@@ -80,8 +80,7 @@ bool PacketTransferEngine::run(const std::string& dataPath) {
 
 bool PacketTransferEngine::readProfile() {
     if (profilePath_.empty()) {
-        AssignDirectory(ModuleFilePath(), profilePath_);
-        profilePath_ += kDefaultTransferProfileName;
+        profilePath_ = ProgramDirectory() + kDefaultTransferProfileName;
     }
     if (!FileExists(profilePath_)) {
         show("Can't find Configure.ini under app directory");
