@@ -49,8 +49,8 @@ PairFiles WritePair(size_t bytes, const char* dataLength) {
 bool RunOnce(const PairFiles& files, Clock& clock) {
     RecordingNotifier notifier;
     sim::SimulatedUsb usb(clock);
-    PacketTransferEngine engine(notifier, clock);
     std::ostringstream console;
+    PacketTransferEngine engine(notifier, clock);
     sim::BindToSimulator(engine.link(), usb, clock);
     engine.link().setConsole(console);
     engine.setProfilePath(files.profile);

@@ -96,12 +96,14 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
         return result(false, kExitFailed);
     }
 
+    // The trace and the simulated instrument outlive the engines, whose links may still close
+    // into them as the engines go.
+    LinkSetup links;
     PacketTransferEngine transfer(notifier, engineClock);
     FlashCommandEngine flash(notifier, engineClock);
     if (!options.json) {
         flash.setPhaseListener(&display);
     }
-    LinkSetup links;
     if (const std::optional<int> failed =
             links.prepare(options.tracePath, options.simulate, clock, err)) {
         return result(false, *failed);

@@ -44,6 +44,10 @@ PacketTransferEngine::PacketTransferEngine(Notifier& notifier, Clock& clock)
     link_.setClock(clock);
 }
 
+PacketTransferEngine::~PacketTransferEngine() {
+    link_.close();
+}
+
 void PacketTransferEngine::setNotifier(Notifier& notifier) {
     notifier_ = &notifier;
     link_.setNotifier(&notifier);

@@ -18,7 +18,9 @@ class Notifier;
 class PacketTransferEngine {
   public:
     PacketTransferEngine(Notifier& notifier, Clock& clock);
-    virtual ~PacketTransferEngine() = default;
+    // Closes the link: what the link writes to as it closes (its trace, its back ends' library)
+    // must outlive the engine.
+    virtual ~PacketTransferEngine();
     PacketTransferEngine(const PacketTransferEngine&) = delete;
     PacketTransferEngine& operator=(const PacketTransferEngine&) = delete;
 

@@ -294,6 +294,16 @@ TEST_F(PacketTransfer, AWrongEndAnswerEndsTheRunAtThatPacket) {
                                         "data transmission failed"}));
 }
 
+TEST_F(PacketTransfer, DestroyingTheEngineClosesItsLink) {
+    {
+        PacketTransferEngine engine(notifier_, clock_);
+        sim::BindToSimulator(engine.link(), usb_, clock_);
+        ASSERT_TRUE(engine.link().open());
+        ASSERT_EQ(usb_.library().openHandles(), 1u);
+    }
+    EXPECT_EQ(usb_.library().openHandles(), 0u);
+}
+
 }  // namespace
 }  // namespace harmoload
 
