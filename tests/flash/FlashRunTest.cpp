@@ -15,6 +15,7 @@
 #include "platform/testing/VirtualClock.h"
 #include "sim/SimulatedUsb.h"
 #include "tests/flash/FlashProfileText.h"
+#include "tests/support/FaultSweep.h"
 #include "tests/support/TempFolder.h"
 #include "text/PathText.h"
 
@@ -23,7 +24,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using testing::EvenSectors;
+using testing::FaultKind;
 using testing::FlashProfileText;
+using testing::OneFault;
 
 Bytes Pattern(size_t size) {
     Bytes bytes(size);
@@ -666,20 +669,6 @@ INSTANTIATE_TEST_SUITE_P(
 // then "Update file failed". It never reports success over bad data, and a silent instrument
 // fails it within five minutes. Every fault is injected at each position a fault-free run
 // reaches, and each must be hit.
-enum class FaultKind {
-    Unplug,
-    Stall,
-    IoReadError,
-    TimedOutRead,
-    EmptyAnswer,
-    AlteredAnswer,
-    WriteError,
-    PartialWrite,
-    BadEcho,
-    RefusedBlock,
-    WrongEndAnswer,
-    WrongSum
-};
 
 // What a fault-free run of the sweep goes through.
 constexpr int kSweepTransfers = 61;
@@ -714,46 +703,7 @@ TEST_F(FlashRunUnderFault, TheSweepCoversEveryTransferOfAFaultFreeRun) {
 
 TEST_P(FlashRunUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
     const auto [kind, ordinal] = GetParam();
-    sim::InstrumentFaults faults;
-    switch (kind) {
-        case FaultKind::Unplug:
-            faults.unplugAtTransfer = ordinal;
-            break;
-        case FaultKind::Stall:
-            faults.stallFromTransfer = ordinal;
-            break;
-        case FaultKind::IoReadError:
-            faults.readErrors = {{ordinal, -5}};
-            break;
-        case FaultKind::TimedOutRead:
-            faults.readErrors = {{ordinal, -116}};
-            break;
-        case FaultKind::EmptyAnswer:
-            faults.shortAnswers = {{ordinal, 0}};
-            break;
-        case FaultKind::AlteredAnswer:
-            faults.alteredAnswers = {{ordinal, 0}};
-            break;
-        case FaultKind::WriteError:
-            faults.writeErrors = {{ordinal, -5}};
-            break;
-        case FaultKind::PartialWrite:
-            faults.partialWrites = {{ordinal, 0}};
-            break;
-        case FaultKind::BadEcho:
-            faults.badEchoes = {ordinal};
-            break;
-        case FaultKind::RefusedBlock:
-            faults.badVerdicts = {ordinal};
-            break;
-        case FaultKind::WrongEndAnswer:
-            faults.wrongEndAnswers = {ordinal};
-            break;
-        case FaultKind::WrongSum:
-            faults.wrongSums = {ordinal};
-            break;
-    }
-    const bool ok = runSweep(faults);
+    const bool ok = runSweep(OneFault(kind, ordinal));
     EXPECT_EQ(instrument().faultsHit(), 1);
     if (ok) {
         EXPECT_EQ(flashBytes(0, sweepData_.size()), sweepData_);
@@ -793,7 +743,7 @@ INSTANTIATE_TEST_SUITE_P(EveryEcho, FlashRunUnderFault,
                          ::testing::Combine(::testing::Values(FaultKind::BadEcho),
                                             ::testing::Range(1, kSweepEchoes + 1)));
 INSTANTIATE_TEST_SUITE_P(EveryBlock, FlashRunUnderFault,
-                         ::testing::Combine(::testing::Values(FaultKind::RefusedBlock,
+                         ::testing::Combine(::testing::Values(FaultKind::RefusedData,
                                                               FaultKind::WrongEndAnswer),
                                             ::testing::Range(1, kSweepBlocks + 1)));
 INSTANTIATE_TEST_SUITE_P(EverySum, FlashRunUnderFault,

@@ -13,6 +13,7 @@
 #include "platform/testing/RecordingNotifier.h"
 #include "platform/testing/VirtualClock.h"
 #include "sim/SimulatedUsb.h"
+#include "tests/support/FaultSweep.h"
 #include "tests/support/TempFolder.h"
 
 namespace harmoload {
@@ -314,20 +315,8 @@ namespace {
 // says so with one of its own closing messages last; it never reports success over bad data, and
 // a silent instrument fails it within five minutes. Every fault is injected at each position a
 // fault-free run reaches, and each must be hit.
-enum class FaultKind {
-    Unplug,
-    Stall,
-    ReadError,
-    OtherReadError,
-    EmptyAnswer,
-    AlteredAnswer,
-    WriteError,
-    PartialWrite,
-    BadEcho,
-    RefusedPacket,
-    WrongEndAnswer,
-    WrongSum
-};
+using testing::FaultKind;
+using testing::OneFault;
 
 // What a fault-free run of the sweep goes through: three packets of 1 KiB.
 constexpr int kSweepTransfers = 63;
@@ -359,45 +348,7 @@ TEST_F(PacketTransferUnderFault, TheSweepCoversEveryTransferOfAFaultFreeRun) {
 
 TEST_P(PacketTransferUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
     const auto [kind, ordinal] = GetParam();
-    auto& faults = instrument().faults();
-    switch (kind) {
-        case FaultKind::Unplug:
-            faults.unplugAtTransfer = ordinal;
-            break;
-        case FaultKind::Stall:
-            faults.stallFromTransfer = ordinal;
-            break;
-        case FaultKind::ReadError:
-            faults.readErrors = {{ordinal, -5}};
-            break;
-        case FaultKind::OtherReadError:
-            faults.readErrors = {{ordinal, -116}};
-            break;
-        case FaultKind::EmptyAnswer:
-            faults.shortAnswers = {{ordinal, 0}};
-            break;
-        case FaultKind::AlteredAnswer:
-            faults.alteredAnswers = {{ordinal, 0}};
-            break;
-        case FaultKind::WriteError:
-            faults.writeErrors = {{ordinal, -5}};
-            break;
-        case FaultKind::PartialWrite:
-            faults.partialWrites = {{ordinal, 0}};
-            break;
-        case FaultKind::BadEcho:
-            faults.badEchoes = {ordinal};
-            break;
-        case FaultKind::RefusedPacket:
-            faults.badVerdicts = {ordinal};
-            break;
-        case FaultKind::WrongEndAnswer:
-            faults.wrongEndAnswers = {ordinal};
-            break;
-        case FaultKind::WrongSum:
-            faults.wrongSums = {ordinal};
-            break;
-    }
+    instrument().faults() = OneFault(kind, ordinal);
     const bool ok = runSweep();
     EXPECT_EQ(instrument().faultsHit(), 1);
     if (ok) {
@@ -423,7 +374,7 @@ INSTANTIATE_TEST_SUITE_P(EveryTransfer, PacketTransferUnderFault,
                                             ::testing::Range(1, kSweepTransfers + 1)));
 INSTANTIATE_TEST_SUITE_P(
     EveryRead, PacketTransferUnderFault,
-    ::testing::Combine(::testing::Values(FaultKind::ReadError, FaultKind::OtherReadError,
+    ::testing::Combine(::testing::Values(FaultKind::IoReadError, FaultKind::TimedOutRead,
                                          FaultKind::EmptyAnswer, FaultKind::AlteredAnswer),
                        ::testing::Range(1, kSweepReads + 1)));
 INSTANTIATE_TEST_SUITE_P(EveryWrite, PacketTransferUnderFault,
@@ -432,7 +383,7 @@ INSTANTIATE_TEST_SUITE_P(EveryWrite, PacketTransferUnderFault,
                                             ::testing::Range(1, kSweepWrites + 1)));
 INSTANTIATE_TEST_SUITE_P(EveryPacket, PacketTransferUnderFault,
                          ::testing::Combine(::testing::Values(FaultKind::BadEcho,
-                                                              FaultKind::RefusedPacket,
+                                                              FaultKind::RefusedData,
                                                               FaultKind::WrongEndAnswer),
                                             ::testing::Range(1, kSweepPackets + 1)));
 INSTANTIATE_TEST_SUITE_P(EverySum, PacketTransferUnderFault,
