@@ -64,19 +64,33 @@ class UpdateRunTest : public ::testing::Test {
         return path;
     }
 
-    bool run(const std::vector<PackagePair>& pairs) {
-        const std::string package = folder_.path("update.DAT");
-        EXPECT_TRUE(BuildPackage({"HM-1", "V1", {}, pairs}, package, notifier_));
+    std::string packagePath() { return folder_.path("update.DAT"); }
+    // The package at packagePath() as it is now, opened.
+    PackageRecord openPackage() {
         OpenedPackage opened;
-        EXPECT_EQ(ReadPackage(package, opened), PackageFault::None);
+        EXPECT_EQ(ReadPackage(packagePath(), opened), PackageFault::None);
+        return opened.record;
+    }
+    PackageRecord buildPackage(const std::vector<PackagePair>& pairs) {
+        EXPECT_TRUE(BuildPackage({"HM-1", "V1", {}, pairs}, packagePath(), notifier_));
+        return openPackage();
+    }
+    // A run of the package at packagePath() with the fixture's engines, work folder and
+    // language table.
+    UpdateRunSetup setupFor(const PackageRecord& package, Notifier& notifier) {
         UpdateRunSetup setup;
-        setup.packagePath = package;
-        setup.package = opened.record;
+        setup.packagePath = packagePath();
+        setup.package = package;
         setup.workFolder = work();
         setup.transfer = &transfer_;
         setup.flash = &flash_;
-        setup.notifier = &notifier_;
+        setup.notifier = &notifier;
         setup.languageTable = &language_;
+        return setup;
+    }
+
+    bool run(const std::vector<PackagePair>& pairs) {
+        UpdateRunSetup setup = setupFor(buildPackage(pairs), notifier_);
         setup.pairFinished = [&](const PairOutcome& pair) { outcomes_.push_back(pair); };
         return RunUpdate(setup);
     }
@@ -167,17 +181,8 @@ TEST_F(UpdateRunTest, APairThatCannotBeUnpackedFailsWithoutRunningAnEngine) {
     outcomes_.clear();
 
     // The same package with its data entry pointing past the end of the file.
-    UpdateRunSetup setup;
-    setup.packagePath = folder_.path("update.DAT");
-    OpenedPackage opened;
-    ASSERT_EQ(ReadPackage(setup.packagePath, opened), PackageFault::None);
-    setup.package = opened.record;
+    UpdateRunSetup setup = setupFor(openPackage(), notifier_);
     setup.package.pairs[0].dataOffset = 1u << 30;
-    setup.workFolder = work();
-    setup.transfer = &transfer_;
-    setup.flash = &flash_;
-    setup.notifier = &notifier_;
-    setup.languageTable = &language_;
     EXPECT_FALSE(RunUpdate(setup));
     EXPECT_EQ(static_cast<int>(instrument().chipTypes().size()), handshakes);
     ASSERT_EQ(notifier_.texts().size(), 2u);
@@ -188,32 +193,20 @@ TEST_F(UpdateRunTest, APairThatCannotBeUnpackedFailsWithoutRunningAnEngine) {
 
 TEST_F(UpdateRunTest, APackageChangedAfterOpeningFailsBeforeTheInstrumentIsTouched) {
     const std::string bin = data("a.bin", 500, 1);
-    const std::string package = folder_.path("update.DAT");
-    ASSERT_TRUE(BuildPackage({"HM-1", "V1", {}, {{"R1", profile("a.ini", 0x2000), bin}}}, package,
-                             notifier_));
-    OpenedPackage opened;
-    ASSERT_EQ(ReadPackage(package, opened), PackageFault::None);
+    const PackageRecord opened = buildPackage({{"R1", profile("a.ini", 0x2000), bin}});
     // One data byte flipped after the package was opened and verified.
-    Bytes bytes = fileBytes(package);
-    bytes[opened.record.pairs[0].dataOffset + 100] ^= 0x01;
-    std::ofstream(package, std::ios::binary)
+    Bytes bytes = fileBytes(packagePath());
+    bytes[opened.pairs[0].dataOffset + 100] ^= 0x01;
+    std::ofstream(packagePath(), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
 
-    UpdateRunSetup setup;
-    setup.packagePath = package;
-    setup.package = opened.record;
-    setup.workFolder = work();
-    setup.transfer = &transfer_;
-    setup.flash = &flash_;
-    setup.notifier = &notifier_;
-    setup.languageTable = &language_;
-    EXPECT_FALSE(RunUpdate(setup));
+    EXPECT_FALSE(RunUpdate(setupFor(opened, notifier_)));
     EXPECT_TRUE(instrument().chipTypes().empty());  // no handshake: the engine never ran
     EXPECT_EQ(memory(0x2000, 500), Bytes(500, 0xFF));
     ASSERT_EQ(notifier_.messages().size(), 2u);
     EXPECT_EQ(notifier_.messages()[0],
-              PackageFaultMessage(language_, PackageFault::DataFile1Sum, package));
+              PackageFaultMessage(language_, PackageFault::DataFile1Sum, packagePath()));
     EXPECT_EQ(instrument().resultFlags(), Bytes{1});
 }
 
@@ -236,21 +229,9 @@ class OutOfMemoryNotifier final : public Notifier {
 
 TEST_F(UpdateRunTest, WhatThePairThrowsFailsThePairAndTheRunStillEnds) {
     OutOfMemoryNotifier throwing(notifier_);
-    const std::string package = folder_.path("update.DAT");
-    ASSERT_TRUE(
-        BuildPackage({"HM-1", "V1", {}, {{"R1", profile("a.ini", 0x2000), data("a.bin", 3000, 1)}}},
-                     package, notifier_));
-    OpenedPackage opened;
-    ASSERT_EQ(ReadPackage(package, opened), PackageFault::None);
-    UpdateRunSetup setup;
-    setup.packagePath = package;
-    setup.package = opened.record;
-    setup.workFolder = work();
-    setup.transfer = &transfer_;
-    setup.flash = &flash_;
-    setup.notifier = &throwing;
-    setup.languageTable = &language_;
-    EXPECT_FALSE(RunUpdate(setup));
+    const PackageRecord package =
+        buildPackage({{"R1", profile("a.ini", 0x2000), data("a.bin", 3000, 1)}});
+    EXPECT_FALSE(RunUpdate(setupFor(package, throwing)));
     EXPECT_EQ(throwing.posts, 1);
     EXPECT_EQ(
         notifier_.texts(),
