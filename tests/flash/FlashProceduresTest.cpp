@@ -70,17 +70,21 @@ TEST(TemplateFrames, CountByteIsTwiceTheCyclesModulo256) {
     EXPECT_EQ(Bytes(frame.begin() + 2, frame.begin() + 6), (Bytes{0x45, 0x23, 0xA0, 0x00}));
 }
 
+// Three sectors of 0x8000 words, erased by the usual six bus cycles.
+void SetThreeSectorErase(FlashProfile& p) {
+    p.eraseCycleCount = 6;
+    p.eraseAddresses = {0x555, 0x2AA, 0x555, 0x555, 0x2AA, 0};
+    p.eraseData = {0xAA, 0x55, 0x80, 0xAA, 0x55, 0x30};
+    p.sectorAddresses = {0, 0x8000, 0x10000};
+}
+
 class FlashProcedure : public ::testing::Test {
   protected:
     void SetUp() override {
         library_.busses = {{{"instrument", 0x0A67, 0x8E30}}};
         engine_.link().bindLibusb(library_);
         engine_.link().setClock(clock_);
-        FlashProfile& p = engine_.profile();
-        p.eraseCycleCount = 6;
-        p.eraseAddresses = {0x555, 0x2AA, 0x555, 0x555, 0x2AA, 0};
-        p.eraseData = {0xAA, 0x55, 0x80, 0xAA, 0x55, 0x30};
-        p.sectorAddresses = {0, 0x8000, 0x10000};
+        SetThreeSectorErase(engine_.profile());
         ASSERT_TRUE(engine_.link().open());
     }
     void scriptEraseCycles() {
@@ -228,12 +232,8 @@ class FlashProcedureThroughDriverPipes : public ::testing::Test {
         engine_.link().bindLibusb(library_);  // no instrument there
         engine_.link().bindDriverPipes(locator_);
         engine_.link().setClock(clock_);
-        FlashProfile& p = engine_.profile();
-        p.eraseCycleCount = 6;
-        p.eraseAddresses = {0x555, 0x2AA, 0x555, 0x555, 0x2AA, 0};
-        p.eraseData = {0xAA, 0x55, 0x80, 0xAA, 0x55, 0x30};
-        p.sectorAddresses = {0, 0x8000, 0x10000};
-        p.maxSectorEraseTime = 2000;
+        SetThreeSectorErase(engine_.profile());
+        engine_.profile().maxSectorEraseTime = 2000;
         ASSERT_TRUE(engine_.link().open());
         ASSERT_EQ(engine_.link().mode(), LinkMode::DriverPipes);
     }
