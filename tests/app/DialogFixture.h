@@ -17,8 +17,8 @@
 
 namespace harmoload::testing {
 
-// A language file whose dialog texts read "<tag> <key>" and whose instruction texts read "<key>";
-// the hold-key sentence reads "hold A, B & C on".
+// A language file whose dialog texts read "<tag> <key>" and whose other texts are
+// KeyNamingTexts().
 inline void WriteLanguageFile(const TempFolder& folder, const std::string& name,
                               const std::string& tag) {
     std::filesystem::create_directories(TempFolder::AsPath(folder.path("Language")));
@@ -27,16 +27,7 @@ inline void WriteLanguageFile(const TempFolder& folder, const std::string& name,
                             "IDC_STC_PRO_MODEL", "IDC_STC_VERSTION"}) {
         text += std::string(key) + "=" + tag + " " + key + "\n";
     }
-    for (const char* key :
-         {"IDS_ERR_OPEN_FILE_FAILED", "IDS_ERR_FILE_HDR_CHECKSUM", "IDS_ERR_DATA_HDR_CHECKSUM",
-          "IDS_ERR_CNFG_FILE1_CHECKSUM", "IDS_ERR_DATA_FILE1_CHECKSUM", "IDS_ERR_DEV_NOT_CONNECT",
-          "IDS_ERR_DEV_NOT_CONNECT2", "IDS_ERR_NOT_OPEN_FILE", "IDS_COMMENT_5",
-          "IDS_UPDATE_SUCCESSFUL", "IDS_UPDATE_FAILED"}) {
-        text += std::string(key) + "=<" + key + ">\n";
-    }
-    text +=
-        "IDS_COMMENT_1=\"hold \"\nIDS_COMMENT_2=\", \"\nIDS_COMMENT_3=\" & \"\nIDS_COMMENT_4=\" "
-        "on\"\n";
+    text += KeyNamingTexts();
     folder.writeText("Language\\" + name, text);
 }
 

@@ -73,10 +73,10 @@ class TempFolder {
     std::filesystem::path folder_;
 };
 
-// A language table whose every text names its key ("<IDS_X>"), so a test sees which key was
-// looked up; the hold-key sentence parts are short marks.
-inline std::string WriteTestLanguageTable(const TempFolder& folder) {
-    std::string text = "\xEF\xBB\xBF[StringTable]\n";
+// Language-table lines in which every message text names its key ("<IDS_X>"), so a test sees
+// which key was looked up; the hold-key sentence parts are short marks ("hold A, B & C on").
+inline std::string KeyNamingTexts() {
+    std::string text;
     for (const char* key :
          {"IDS_ERR_OPEN_FILE_FAILED", "IDS_ERR_FILE_HDR_CHECKSUM", "IDS_ERR_DATA_HDR_CHECKSUM",
           "IDS_ERR_CNFG_FILE1_CHECKSUM", "IDS_ERR_CNFG_FILE2_CHECKSUM",
@@ -89,7 +89,12 @@ inline std::string WriteTestLanguageTable(const TempFolder& folder) {
     text +=
         "IDS_COMMENT_1=\"hold \"\nIDS_COMMENT_2=\", \"\nIDS_COMMENT_3=\" & \"\nIDS_COMMENT_4=\" "
         "on\"\n";
-    return folder.writeText("lang.ini", text);
+    return text;
+}
+
+// A language table of the texts above.
+inline std::string WriteTestLanguageTable(const TempFolder& folder) {
+    return folder.writeText("lang.ini", "\xEF\xBB\xBF[StringTable]\n" + KeyNamingTexts());
 }
 
 }  // namespace harmoload::testing
