@@ -288,6 +288,13 @@ class DialogUpdateRunTest : public DialogInstrumentTest {
         return nullptr;
     }
 
+    // Opens the package, presses Update and answers the run's boxes up to its result message.
+    HWND updateUntilResult(RunningDialog& running, std::vector<std::string>& shown) {
+        openReady(running);
+        ClickUpdate(running);
+        return boxesUntilResult(running, shown);
+    }
+
     bool updateVisible(const RunningDialog& running) const {
         return IsWindowVisible(running.item(IDC_BTN_UPDATE)) != FALSE;
     }
@@ -476,10 +483,8 @@ TEST_F(DialogUpdateRunTest, AFailedPacketEndsTheRunWithTheFailureFrame) {
     // Every verdict refuses the first packet: the engine gives up after its resends.
     ASSERT_TRUE(simulator().configure("bad-verdict=1,2,3,4,5,6,7,8,9,10,11,12"));
     RunningDialog running(OptionsIn(folder), OwnLinks{});
-    openReady(running);
-    ClickUpdate(running);
     std::vector<std::string> shown;
-    HWND result = boxesUntilResult(running, shown);
+    HWND result = updateUntilResult(running, shown);
     ASSERT_NE(result, nullptr);
     EXPECT_EQ(shown.back(), "Error: <IDS_UPDATE_FAILED>");
     EXPECT_EQ(simulator().resultFlags(), Bytes{1});
@@ -504,10 +509,8 @@ class DialogDriverPipeRunTest : public DialogUpdateRunTest {
 TEST_F(DialogDriverPipeRunTest, TheSamplePackageUpdatesThroughTheDriverPipes) {
     package = SamplePackage::Path();
     RunningDialog running(OptionsIn(folder), OwnLinks{});
-    openReady(running);
-    ClickUpdate(running);
     std::vector<std::string> shown;
-    HWND result = boxesUntilResult(running, shown);
+    HWND result = updateUntilResult(running, shown);
     ASSERT_NE(result, nullptr);
     EXPECT_EQ(shown, std::vector<std::string>{"Success: <IDS_UPDATE_SUCCESSFUL>"});
     EXPECT_TRUE(SamplePackage::Holds(served.instrument()));
