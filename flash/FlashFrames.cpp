@@ -23,7 +23,7 @@ void PutCycles(Frame& frame, int32_t count, const std::vector<int32_t>& addresse
 Frame TemplateStart(uint8_t code, int32_t count, size_t fixedSize) {
     Frame frame;
     const size_t cycles = count > 0 ? static_cast<size_t>(count) : 0;
-    frame.reserve(fixedSize + frames::kTemplateCycleSize * cycles);
+    frame.reserve(fixedSize + frames::kTemplateCycleBytes * cycles);
     frame.push_back(code);
     frame.push_back(static_cast<uint8_t>(2u * static_cast<uint32_t>(count)));
     return frame;
@@ -39,34 +39,31 @@ uint16_t WordSum(const uint8_t* bytes, size_t length) {
     return static_cast<uint16_t>(sum);
 }
 
-Frame HandshakeFrame(int32_t chipType) {
-    return {frames::kHandshake, frames::kHandshakeMagic1, frames::kHandshakeMagic2,
-            static_cast<uint8_t>(chipType)};
-}
-
 Frame BusCycleFrame(uint32_t address, int32_t data) {
-    Frame frame{frames::kBusCycle};
-    AppendLittleEndian(frame, address, 4);
-    AppendLittleEndian(frame, static_cast<uint32_t>(data), 2);
+    Frame frame(frames::kBusCycleBytes);
+    frame[frames::kCommandOffset] = frames::kBusCycle;
+    WriteLittleEndian32(&frame[frames::kAddressOffset], address);
+    WriteLittleEndian16(&frame[frames::kBusCycleDataOffset], static_cast<uint16_t>(data));
     return frame;
 }
 
 Frame ErasePollFrame(uint32_t sectorAddress) {
-    Frame frame{frames::kErasePoll};
-    AppendLittleEndian(frame, sectorAddress, 4);
+    Frame frame(frames::kErasePollBytes);
+    frame[frames::kCommandOffset] = frames::kErasePoll;
+    WriteLittleEndian32(&frame[frames::kAddressOffset], sectorAddress);
     return frame;
 }
 
 Frame ProgramTemplateFrame(const FlashProfile& p) {
     Frame frame = TemplateStart(frames::kProgramTemplate, p.programCycleCount,
-                                frames::kProgramTemplateFixedSize);
+                                frames::kProgramTemplateFixedBytes);
     PutCycles(frame, p.programCycleCount, p.programAddresses, p.programData);
     return frame;
 }
 
 Frame WriteBufferTemplateFrame(const FlashProfile& p) {
     Frame frame = TemplateStart(frames::kWriteBufferTemplate, p.writeBufferCycleCount,
-                                frames::kWriteBufferTemplateFixedSize);
+                                frames::kWriteBufferTemplateFixedBytes);
     for (int32_t byte : {p.writeBufferCount, p.writeBufferPa1, p.writeBufferPa2, p.writeBufferSa1,
                          p.writeBufferSa2}) {
         frame.push_back(static_cast<uint8_t>(byte));
@@ -77,7 +74,7 @@ Frame WriteBufferTemplateFrame(const FlashProfile& p) {
 
 Frame ProgramBufferTemplateFrame(const FlashProfile& p) {
     Frame frame = TemplateStart(frames::kProgramBufferTemplate, p.programBufferCycleCount,
-                                frames::kProgramBufferTemplateFixedSize);
+                                frames::kProgramBufferTemplateFixedBytes);
     frame.push_back(static_cast<uint8_t>(p.programBufferSa1));
     frame.push_back(static_cast<uint8_t>(p.programBufferSa2));
     PutCycles(frame, p.programBufferCycleCount, p.programBufferAddresses, p.programBufferData);
@@ -85,20 +82,11 @@ Frame ProgramBufferTemplateFrame(const FlashProfile& p) {
 }
 
 Frame BlockHeaderFrame(uint32_t address, uint32_t words, uint16_t sum) {
-    Frame frame{frames::kHeader};
-    AppendLittleEndian(frame, address, 4);
-    AppendLittleEndian(frame, words, 2);
-    AppendLittleEndian(frame, sum, 2);
-    frame.resize(frames::kHeaderSize, 0x00);
-    return frame;
+    return frames::HeaderFrame(address, words, sum);
 }
 
 Frame SectorChecksumFrame(uint32_t sectorAddress, uint32_t words) {
-    Frame frame{frames::kSumRequest};
-    AppendLittleEndian(frame, sectorAddress, 4);
-    AppendLittleEndian(frame, words, 4);
-    frame.push_back(0x00);
-    return frame;
+    return frames::SumRequestFrame(sectorAddress, words, frames::kFlashSumRequestBytes);
 }
 
 int32_t SectorAddress(const FlashProfile& profile, size_t i) {

@@ -1,6 +1,6 @@
 #pragma once
-// The flash-command frames on the wire, the waits and limits of the sector procedures, the
-// word sum and the sector map, named once. Numbers on the wire are little-endian; addresses
+// The flash-command engine's frames, built as the instrument's contract lays them out, the waits
+// and limits of the sector procedures, the word sum and the sector map, named once. Addresses
 // count 16-bit words of the instrument's flash.
 
 #include <chrono>
@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "flash/FlashProfile.h"
+#include "usb/InstrumentContract.h"
 
 namespace harmoload::flash {
 
-using Frame = std::vector<uint8_t>;
+using Frame = frames::Frame;
 
 // Handshake: 50 ms between the frame and its answer; 500 ms after a failed transfer. It gives
 // up after 11 failed exchanges or 21 wrong answers, counted apart.
@@ -41,7 +42,8 @@ inline constexpr int kBufferEchoRetries = 5;
 // Data blocks: a refused block is sent again after a second, at most 10 times.
 inline constexpr std::chrono::milliseconds kBlockResendWait{1000};
 inline constexpr int kMaxBlockResends = 10;
-inline constexpr size_t kHeaderEchoComparedBytes = 9;
+// Only the echo's address, length and sum are compared, not its padding.
+inline constexpr size_t kHeaderEchoComparedBytes = frames::kHeaderPaddingOffset;
 
 // The run: a sector's write is tried again (erase included) up to 50 times in a row; its
 // checksum is asked for up to 6 times.
@@ -52,7 +54,8 @@ inline constexpr int kVerifyAttempts = 6;
 // byte is not counted.
 uint16_t WordSum(const uint8_t* bytes, size_t length);
 
-Frame HandshakeFrame(int32_t chipType);
+// 01 0A 4D, the chip type: the same frame as the packet transfer's.
+using frames::HandshakeFrame;
 // 02, address (4), the low 16 bits of data (2).
 Frame BusCycleFrame(uint32_t address, int32_t data);
 // 03, sector address (4).

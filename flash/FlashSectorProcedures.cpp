@@ -65,7 +65,7 @@ bool FlashCommandEngine::handshake() {
 
 bool FlashCommandEngine::sendBusCycle(uint32_t address, int32_t data) {
     const Frame frame = flash::BusCycleFrame(address, data);
-    return link_.sendDroppingAnswer(frame.data(), frame.size(), frames::kBusCycleAnswerSize);
+    return link_.sendDroppingAnswer(frame.data(), frame.size(), frames::kBusCycleAnswerBytes);
 }
 
 bool FlashCommandEngine::eraseSector(size_t i) {
@@ -104,7 +104,7 @@ bool FlashCommandEngine::eraseSector(size_t i) {
         const bool sent = Complete(link_.write(poll.data(), poll.size()));
         clock_.sleep(firstPoll ? flash::kFirstPollWait : flash::kNextPollWait);
         firstPoll = false;
-        std::array<uint8_t, frames::kErasePollAnswerSize> answer{};
+        std::array<uint8_t, frames::kErasePollAnswerBytes> answer{};
         frames::ExpectNoAnswer16(&answer[frames::kErasePollWordOffset],
                                  static_cast<uint16_t>(profile_.eraseCheckValue));
         const bool read = Complete(link_.read(answer.data(), answer.size()));
@@ -202,7 +202,7 @@ bool FlashCommandEngine::writeSectorData(size_t i) {
             const Frame header = flash::BlockHeaderFrame(
                 address, static_cast<uint32_t>(count),
                 flash::WordSum(block.data(), static_cast<size_t>(blockBytes)));
-            std::array<uint8_t, frames::kHeaderSize> echo{};
+            std::array<uint8_t, frames::kHeaderBytes> echo{};
             frames::ExpectNoAnswer(echo.data(), header.data(), echo.size());
             if (!Complete(link_.write(header.data(), header.size())) ||
                 !Complete(link_.read(echo.data(), echo.size())) ||
@@ -242,7 +242,7 @@ bool FlashCommandEngine::verifySector(uint32_t address, uint32_t words, uint16_t
     if (!Complete(link_.write(frame.data(), frame.size()))) {
         return false;
     }
-    std::array<uint8_t, frames::kSumAnswerSize> answer{};
+    std::array<uint8_t, frames::kSumAnswerBytes> answer{};
     frames::ExpectNoAnswer16(&answer[frames::kSumAnswerSumOffset], sum);
     if (!Complete(link_.read(answer.data(), answer.size()))) {
         return false;

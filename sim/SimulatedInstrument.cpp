@@ -20,7 +20,7 @@ bool IsFiller(const std::vector<uint8_t>& bytes) {
 
 // Template frames: a fixed part, then whole cycles of four bytes.
 bool IsTemplateSize(size_t size, size_t fixedSize) {
-    return size >= fixedSize && (size - fixedSize) % frames::kTemplateCycleSize == 0;
+    return size >= fixedSize && (size - fixedSize) % frames::kTemplateCycleBytes == 0;
 }
 
 }  // namespace
@@ -168,65 +168,67 @@ void SimulatedInstrument::frame(const std::vector<uint8_t>& bytes) {
     }
     commands_.push_back(bytes);
     const size_t size = bytes.size();
-    switch (bytes[0]) {
+    switch (bytes[frames::kCommandOffset]) {
         case frames::kHandshake:
             handshake(bytes);
             return;
         case frames::kBusCycle:
-            if (size != frames::kBusCycleSize) {
+            if (size != frames::kBusCycleBytes) {
                 break;
             }
             engine_ = Engine::Flash;
-            busCycles_.push_back({ReadLittleEndian32(&bytes[1]), ReadLittleEndian16(&bytes[5])});
-            flash_.busCycle(ReadLittleEndian32(&bytes[1]), ReadLittleEndian16(&bytes[5]));
+            busCycles_.push_back({ReadLittleEndian32(&bytes[frames::kAddressOffset]),
+                                  ReadLittleEndian16(&bytes[frames::kBusCycleDataOffset])});
+            flash_.busCycle(busCycles_.back().address, busCycles_.back().data);
             answer(bytes);
             return;
         case frames::kErasePoll: {
-            if (size != frames::kErasePollSize) {
+            if (size != frames::kErasePollBytes) {
                 break;
             }
             engine_ = Engine::Flash;
-            std::vector<uint8_t> reply(frames::kErasePollAnswerSize, 0);
+            std::vector<uint8_t> reply(frames::kErasePollAnswerBytes, 0);
             std::copy(bytes.begin(), bytes.end(), reply.begin());
-            WriteLittleEndian16(&reply[5], flash_.read(ReadLittleEndian32(&bytes[1])));
+            WriteLittleEndian16(&reply[frames::kErasePollWordOffset],
+                                flash_.read(ReadLittleEndian32(&bytes[frames::kAddressOffset])));
             answer(std::move(reply));
             return;
         }
         case frames::kProgramTemplate:
-            if (!IsTemplateSize(size, frames::kProgramTemplateFixedSize)) {
+            if (!IsTemplateSize(size, frames::kProgramTemplateFixedBytes)) {
                 break;
             }
             programmingTemplate(bytes);
             return;
         case frames::kWriteBufferTemplate:
-            if (!IsTemplateSize(size, frames::kWriteBufferTemplateFixedSize)) {
+            if (!IsTemplateSize(size, frames::kWriteBufferTemplateFixedBytes)) {
                 break;
             }
             programmingTemplate(bytes);
             return;
         case frames::kProgramBufferTemplate:
-            if (!IsTemplateSize(size, frames::kProgramBufferTemplateFixedSize)) {
+            if (!IsTemplateSize(size, frames::kProgramBufferTemplateFixedBytes)) {
                 break;
             }
             programmingTemplate(bytes);
             return;
         case frames::kHeader:
-            if (size != frames::kHeaderSize) {
+            if (size != frames::kHeaderBytes) {
                 break;
             }
             header(bytes);
             return;
         case frames::kSumRequest:
-            if (size != frames::kFlashSumRequestSize && size != frames::kPacketSumRequestSize) {
+            if (size != frames::kFlashSumRequestBytes && size != frames::kPacketSumRequestBytes) {
                 break;
             }
             sumRequest(bytes);
             return;
         case frames::kResult:
-            if (size != frames::kResultSize) {
+            if (size != frames::kResultBytes) {
                 break;
             }
-            resultFlags_.push_back(bytes[1]);
+            resultFlags_.push_back(bytes[frames::kResultFlagOffset]);
             answer(bytes);
             return;
         default:
@@ -238,8 +240,9 @@ void SimulatedInstrument::frame(const std::vector<uint8_t>& bytes) {
 }
 
 void SimulatedInstrument::handshake(const std::vector<uint8_t>& bytes) {
-    if (bytes.size() != frames::kHandshakeSize || bytes[1] != frames::kHandshakeMagic1 ||
-        bytes[2] != frames::kHandshakeMagic2) {
+    if (bytes.size() != frames::kHandshakeBytes ||
+        bytes[frames::kHandshakeMagic1Offset] != frames::kHandshakeMagic1 ||
+        bytes[frames::kHandshakeMagic2Offset] != frames::kHandshakeMagic2) {
         error("malformed handshake");
         return;
     }
@@ -254,7 +257,7 @@ void SimulatedInstrument::handshake(const std::vector<uint8_t>& bytes) {
         answer({faults_.wrongHandshakeAnswer});
         return;
     }
-    chipTypes_.push_back(bytes[3]);
+    chipTypes_.push_back(bytes[frames::kHandshakeChipTypeOffset]);
     answer({frames::kReady});
 }
 
@@ -281,15 +284,15 @@ void SimulatedInstrument::header(const std::vector<uint8_t>& bytes) {
     if (flash && !templateSeen_) {
         error("block header before any programming template");
     }
-    uint32_t length = ReadLittleEndian16(&bytes[5]);
+    uint32_t length = ReadLittleEndian16(&bytes[frames::kHeaderLengthOffset]);
     if (length == 0) {
         length = frames::kFullLengthField;
     }
     data_ = DataPhase{};
     data_.active = true;
-    data_.address = ReadLittleEndian32(&bytes[1]);
+    data_.address = ReadLittleEndian32(&bytes[frames::kAddressOffset]);
     data_.expected = flash ? 2 * length : length;  // words in a flash block, bytes in a packet
-    data_.sum = ReadLittleEndian16(&bytes[7]);
+    data_.sum = ReadLittleEndian16(&bytes[frames::kHeaderSumOffset]);
     data_.received.reserve(data_.expected);
     echoFrame(bytes);
 }
@@ -349,9 +352,10 @@ void SimulatedInstrument::finishData() {
 
 void SimulatedInstrument::sumRequest(const std::vector<uint8_t>& bytes) {
     uint16_t sum = 0;
-    if (bytes.size() == frames::kFlashSumRequestSize) {
+    if (bytes.size() == frames::kFlashSumRequestBytes) {
         // The sector's words as the flash holds them.
-        sum = flash_.wordSum(ReadLittleEndian32(&bytes[1]), ReadLittleEndian32(&bytes[5]));
+        sum = flash_.wordSum(ReadLittleEndian32(&bytes[frames::kAddressOffset]),
+                             ReadLittleEndian32(&bytes[frames::kSumRequestLengthOffset]));
     } else {
         // Everything received in accepted packets since the handshake.
         sum = packetSum_;
@@ -361,9 +365,10 @@ void SimulatedInstrument::sumRequest(const std::vector<uint8_t>& bytes) {
         hit();
         ++sum;
     }
-    std::vector<uint8_t> reply(frames::kSumAnswerSize, 0);
-    std::copy(bytes.begin(), bytes.begin() + 9, reply.begin());
-    WriteLittleEndian16(&reply[9], sum);
+    std::vector<uint8_t> reply(frames::kSumAnswerBytes, 0);
+    // The request echoed up to where the sum goes.
+    std::copy_n(bytes.begin(), frames::kSumAnswerSumOffset, reply.begin());
+    WriteLittleEndian16(&reply[frames::kSumAnswerSumOffset], sum);
     answer(std::move(reply));
 }
 
