@@ -12,22 +12,10 @@
 #include "platform/Files.h"
 #include "platform/Notifier.h"
 #include "text/PathText.h"
-#include "transfer/PacketTransferProtocol.h"
+#include "transfer/TransferFrames.h"
 #include "usb/InstrumentContract.h"
 
 namespace harmoload {
-namespace packet {
-
-uint16_t ByteSum(const uint8_t* bytes, size_t count) {
-    uint32_t sum = 0;
-    for (size_t i = 0; i < count; ++i) {
-        sum += bytes[i];
-    }
-    return static_cast<uint16_t>(sum);
-}
-
-}  // namespace packet
-
 namespace {
 
 std::string Format(const char* pattern, int first, int second = 0) {
@@ -105,9 +93,7 @@ bool PacketTransferEngine::handshake() {
         show("Open usb device failed");
         return false;
     }
-    std::array<uint8_t, packet::kHandshakeFrameBytes> frame = {
-        packet::kHandshakeCommand[0], packet::kHandshakeCommand[1], packet::kHandshakeCommand[2],
-        static_cast<uint8_t>(profile_.chipType)};
+    const packet::Frame frame = packet::HandshakeFrame(profile_.chipType);
     // The answer byte is not cleared between attempts.
     uint8_t answer = 0;
     for (int attempt = 0; attempt < packet::kHandshakeAttempts; ++attempt) {
@@ -117,7 +103,7 @@ bool PacketTransferEngine::handshake() {
         }
         clock_.sleep(packet::kHandshakeWait);
         link_.read(&answer, 1);  // a failed read leaves the answer as it was
-        if (answer == packet::kHandshakeReady) {
+        if (answer == frames::kReady) {
             return true;
         }
     }
@@ -165,7 +151,7 @@ bool PacketTransferEngine::transferData() {
     const auto headerWait = packet::kHeaderWaitPerKiB * (profile_.dataLength / 1024);
     // One answer buffer for every read of the run, filled before each read with what cannot
     // be that read's answer.
-    std::array<uint8_t, packet::kPacketHeaderBytes> answer{};
+    std::array<uint8_t, frames::kHeaderBytes> answer{};
 
     for (int64_t index = 0; index < packets;) {
         const int number = static_cast<int>(index + 1);
@@ -174,11 +160,8 @@ bool PacketTransferEngine::transferData() {
         const uint8_t* bytes = data.data() + offset;
         totalSent_ += static_cast<uint32_t>(size);
 
-        std::array<uint8_t, packet::kPacketHeaderBytes> header{};
-        header[0] = packet::kPacketHeaderCode;
-        WriteLittleEndian(&header[1], address, 4);
-        WriteLittleEndian(&header[5], static_cast<uint32_t>(size), 2);
-        WriteLittleEndian(&header[7], packet::ByteSum(bytes, static_cast<size_t>(size)), 2);
+        const packet::Frame header =
+            packet::PacketHeaderFrame(address, bytes, static_cast<size_t>(size));
         if (link_.write(header.data(), header.size()) != TransferStatus::Complete) {
             show(Format("Write data message failed: Packet %d", number));
             return false;
@@ -189,7 +172,7 @@ bool PacketTransferEngine::transferData() {
             show(Format("Read data message failed: Packet %d", number));
             return false;
         }
-        if (answer != header) {
+        if (!std::equal(header.begin(), header.end(), answer.begin())) {
             show(Format("The reading data back messag is not equal to writing: Packet %d", number));
             return false;
         }
@@ -206,19 +189,19 @@ bool PacketTransferEngine::transferData() {
             }
         }
 
-        frames::ExpectNoAnswer(answer.data(), &packet::kVerdictSumMatched, 1);
+        frames::ExpectNoAnswer(answer.data(), &frames::kSumMatched, 1);
         if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
             show(Format("Read back message of checksum failed: Packet %d", number));
             return false;
         }
-        if (answer[0] == packet::kVerdictSumMatched) {
+        if (answer[0] == frames::kSumMatched) {
             retries = 0;
-            frames::ExpectNoAnswer(answer.data(), &packet::kEndAnswer, 1);
+            frames::ExpectNoAnswer(answer.data(), &frames::kWritingEnded, 1);
             if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
                 show(Format("Read back message of writing end failed: Packet %d", number));
                 return false;
             }
-            if (answer[0] != packet::kEndAnswer) {
+            if (answer[0] != frames::kWritingEnded) {
                 show(Format("The back message of writing end is not 0xd4: Packet %d", number));
                 return false;
             }
@@ -239,22 +222,19 @@ bool PacketTransferEngine::transferData() {
 }
 
 bool PacketTransferEngine::sendChecksum() {
-    std::array<uint8_t, packet::kChecksumFrameBytes> frame{};
-    frame[0] = packet::kChecksumCode;
-    WriteLittleEndian(&frame[1], static_cast<uint32_t>(profile_.startAddress), 4);
-    WriteLittleEndian(&frame[5], totalSent_, 4);
+    const packet::Frame frame =
+        packet::ChecksumFrame(static_cast<uint32_t>(profile_.startAddress), totalSent_);
     if (link_.write(frame.data(), frame.size()) != TransferStatus::Complete) {
         show("Write checksum message failed");
         return false;
     }
-    frames::ExpectNoAnswer16(&frame[packet::kChecksumAnswerSumOffset], fileSum_);
-    if (link_.read(frame.data(), frame.size()) != TransferStatus::Complete) {
+    std::array<uint8_t, frames::kSumAnswerBytes> answer{};
+    frames::ExpectNoAnswer16(&answer[frames::kSumAnswerSumOffset], fileSum_);
+    if (link_.read(answer.data(), answer.size()) != TransferStatus::Complete) {
         show("Read checksum message failed");
         return false;
     }
-    const uint16_t instrumentSum =
-        static_cast<uint16_t>(frame[packet::kChecksumAnswerSumOffset] |
-                              (frame[packet::kChecksumAnswerSumOffset + 1] << 8));
+    const uint16_t instrumentSum = ReadLittleEndian16(&answer[frames::kSumAnswerSumOffset]);
     if (instrumentSum != fileSum_) {
         char text[96];
         std::snprintf(text, sizeof text, "The checksum can't match whith PC: %x - %x",
