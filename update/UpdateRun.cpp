@@ -10,6 +10,7 @@
 #include "platform/Notifier.h"
 #include "platform/StopRequest.h"
 #include "transfer/PacketTransferEngine.h"
+#include "usb/InstrumentContract.h"
 
 namespace harmoload {
 namespace {
@@ -38,8 +39,10 @@ bool WritePair(const UpdateRunSetup& setup, const std::string& engineCode) {
 
 void SendResultFrame(const UpdateRunSetup& setup, bool success) {
     UsbLink& link = setup.transfer->link();
-    uint8_t frame[kResultFrameBytes] = {kResultCommand, static_cast<uint8_t>(success ? 0 : 1), 0,
-                                        0};
+    // 09, whether every pair succeeded, 00 00; the answer is read into the same buffer.
+    uint8_t frame[frames::kResultBytes] = {};
+    frame[frames::kCommandOffset] = frames::kResult;
+    frame[frames::kResultFlagOffset] = success ? frames::kResultSucceeded : frames::kResultFailed;
     link.open();  // a missing instrument shows in the write's status
     if (link.write(frame, sizeof frame) != TransferStatus::Complete) {
         ShowInformation(*setup.notifier, "Error", "write usb failed when send 09 command ");

@@ -19,10 +19,6 @@ class Notifier;
 class PacketTransferEngine;
 class StopRequest;
 
-// The result frame: 09, then 0 when every pair succeeded and 1 otherwise, then 00 00.
-inline constexpr uint8_t kResultCommand = 0x09;
-inline constexpr size_t kResultFrameBytes = 4;
-
 struct PairOutcome {
     size_t index = 0;  // from 1
     std::string engineCode;
