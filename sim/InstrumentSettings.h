@@ -37,7 +37,7 @@ struct InstrumentFaults {
     std::set<int> badVerdicts{};       // data refused with kRefusedVerdict although its sum matched
     std::set<int> wrongEndAnswers{};   // data stored but ended with kWrongEndAnswer
     std::set<int> wrongSums{};         // sum answers one more than the true sum
-    std::map<int, int> readErrors{};   // read ordinal -> the library's error code (-5: I/O error)
+    std::map<int, int> readErrors{};   // read ordinal -> the library's error code
     std::map<int, int> writeErrors{};  // write ordinal -> error code; the frame is lost
     int unplugAtTransfer = 0;  // 0: never; else the instrument is gone from that transfer on
     // 0: never; else from that transfer on the instrument is silent: every transfer waits its

@@ -16,6 +16,7 @@
 #include "sim/FlashMemory.h"
 #include "sim/InstrumentSettings.h"
 #include "sim/TargetMemory.h"
+#include "usb/UsbIdentity.h"
 
 namespace harmoload {
 class Clock;
@@ -24,8 +25,8 @@ class Clock;
 namespace harmoload::sim {
 
 // The library's results that the instrument causes.
-inline constexpr int kTimedOut = -116;    // libusb-win32's -ETIMEDOUT: nothing to read
-inline constexpr int kGone = -5;          // the library's I/O error: the instrument is unplugged
+inline constexpr int kTimedOut = -116;             // libusb-win32's -ETIMEDOUT: nothing to read
+inline constexpr int kGone = usb::kLibusbIoError;  // the instrument is unplugged
 inline constexpr int kBadEndpoint = -22;  // -EINVAL: an endpoint the instrument does not have
 // Answers of a misbehaving instrument.
 inline constexpr uint8_t kRefusedVerdict = 0xE4;
