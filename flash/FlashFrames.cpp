@@ -34,7 +34,7 @@ Frame TemplateStart(uint8_t code, int32_t count, size_t fixedSize) {
 uint16_t WordSum(const uint8_t* bytes, size_t length) {
     uint32_t sum = 0;
     for (size_t k = 0; k + 1 < length; k += 2) {
-        sum += bytes[k] | uint32_t{bytes[k + 1]} << 8;
+        sum += ReadLittleEndian16(&bytes[k]);
     }
     return static_cast<uint16_t>(sum);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "bytes/LittleEndian.h"
 #include "platform/Clock.h"
 
 namespace harmoload::sim {
@@ -159,8 +160,7 @@ std::vector<uint8_t> FlashMemory::bytes(uint32_t address, uint32_t count) {
     std::vector<uint8_t> result;
     result.reserve(2 * size_t{count});
     for (uint16_t word : words(address, count)) {
-        result.push_back(static_cast<uint8_t>(word));
-        result.push_back(static_cast<uint8_t>(word >> 8));
+        AppendLittleEndian(result, word, 2);
     }
     return result;
 }

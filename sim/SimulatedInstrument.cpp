@@ -314,7 +314,7 @@ void SimulatedInstrument::finishData() {
     uint32_t sum = 0;
     if (engine_ == Engine::Flash) {
         for (size_t i = 0; i + 1 < received.size(); i += 2) {
-            sum += received[i] | received[i + 1] << 8;
+            sum += ReadLittleEndian16(&received[i]);
         }
     } else {
         for (uint8_t byte : received) {
@@ -335,7 +335,7 @@ void SimulatedInstrument::finishData() {
     if (engine_ == Engine::Flash) {
         for (size_t i = 0; i + 1 < received.size(); i += 2) {
             flash_.program(data_.address + static_cast<uint32_t>(i / 2),
-                           static_cast<uint16_t>(received[i] | received[i + 1] << 8));
+                           ReadLittleEndian16(&received[i]));
         }
     } else {
         target_.write(data_.address, received);
