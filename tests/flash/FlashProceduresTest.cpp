@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "bytes/LittleEndian.h"
 #include "flash/FlashCommandEngine.h"
 #include "flash/FlashFrames.h"
 #include "flash/FlashProfileCheck.h"
@@ -14,6 +15,7 @@
 #include "platform/testing/VirtualClock.h"
 #include "tests/usb/ScriptedDriverPipes.h"
 #include "tests/usb/ScriptedLibusb.h"
+#include "usb/InstrumentContract.h"
 #include "usb/InterfaceLocator.h"
 
 namespace harmoload {
@@ -27,8 +29,10 @@ Read Answer(Bytes bytes) {
     return {size, std::move(bytes)};
 }
 Read PollAnswer(uint16_t value) {
-    return Answer(
-        {0x03, 0, 0, 0, 0, static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)});
+    Bytes answer(frames::kErasePollAnswerBytes, 0x00);
+    answer[frames::kCommandOffset] = frames::kErasePoll;
+    WriteLittleEndian16(&answer[frames::kErasePollWordOffset], value);
+    return Answer(std::move(answer));
 }
 
 TEST(WordSum, AddsLittleEndianWordsAndDropsAnOddLastByte) {
@@ -66,7 +70,7 @@ TEST(TemplateFrames, CountByteIsTwiceTheCyclesModulo256) {
     profile.programData.assign(128, 0xA0);
     const Bytes frame = flash::ProgramTemplateFrame(profile);
     ASSERT_EQ(frame.size(), 2u + 4 * 128);
-    EXPECT_EQ(frame[1], 0x00);
+    EXPECT_EQ(frame[frames::kTemplateCountOffset], 0x00);
     EXPECT_EQ(Bytes(frame.begin() + 2, frame.begin() + 6), (Bytes{0x45, 0x23, 0xA0, 0x00}));
 }
 
@@ -96,7 +100,8 @@ class FlashProcedure : public ::testing::Test {
     size_t written(uint8_t code, int dataOf = -1) const {
         return static_cast<size_t>(
             std::count_if(library_.written.begin(), library_.written.end(), [&](const Bytes& b) {
-                return !b.empty() && b[0] == code && (dataOf < 0 || b[5] == dataOf);
+                return !b.empty() && b[frames::kCommandOffset] == code &&
+                       (dataOf < 0 || b[frames::kBusCycleDataOffset] == dataOf);
             }));
     }
 

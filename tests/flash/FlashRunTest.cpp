@@ -8,7 +8,6 @@
 #include <optional>
 #include <sstream>
 
-#include "bytes/LittleEndian.h"
 #include "flash/FlashCommandEngine.h"
 #include "flash/FlashFrames.h"
 #include "platform/testing/RecordingNotifier.h"
@@ -16,8 +15,10 @@
 #include "sim/SimulatedUsb.h"
 #include "tests/flash/FlashProfileText.h"
 #include "tests/support/FaultSweep.h"
+#include "tests/support/FrameFields.h"
 #include "tests/support/TempFolder.h"
 #include "text/PathText.h"
+#include "usb/InstrumentContract.h"
 
 namespace harmoload {
 namespace {
@@ -26,6 +27,8 @@ using Bytes = std::vector<uint8_t>;
 using testing::EvenSectors;
 using testing::FaultKind;
 using testing::FlashProfileText;
+using testing::FrameField16;
+using testing::FrameField32;
 using testing::OneFault;
 
 Bytes Pattern(size_t size) {
@@ -154,12 +157,12 @@ TEST_F(FlashRun, AReservedFirstSectorIsSkippedWithItsDataAndItsProgressSteps) {
     EXPECT_TRUE(untouched(0x0000, 0x1000));
     EXPECT_TRUE(untouched(0x3000, 0x1000));
 
-    const auto sums = frames(0x08);
+    const auto sums = frames(frames::kSumRequest);
     ASSERT_EQ(sums.size(), 2u);
-    EXPECT_EQ(ReadLittleEndian32(&sums[0][1]), 0x1000u);
-    EXPECT_EQ(ReadLittleEndian32(&sums[0][5]), 4096u);
-    EXPECT_EQ(ReadLittleEndian32(&sums[1][1]), 0x2000u);
-    EXPECT_EQ(ReadLittleEndian32(&sums[1][5]), 1808u);
+    EXPECT_EQ(FrameField32(sums[0], frames::kAddressOffset), 0x1000u);
+    EXPECT_EQ(FrameField32(sums[0], frames::kSumRequestLengthOffset), 4096u);
+    EXPECT_EQ(FrameField32(sums[1], frames::kAddressOffset), 0x2000u);
+    EXPECT_EQ(FrameField32(sums[1], frames::kSumRequestLengthOffset), 1808u);
     EXPECT_TRUE(instrument().errors().empty()) << ::testing::PrintToString(instrument().errors());
 }
 
@@ -221,10 +224,10 @@ TEST_F(FlashRun, AFileOffsetAtTheEndOfTheFileErasesTheFirstSectorAndSumsNothing)
     ASSERT_TRUE(run(profile, Pattern(512))) << ::testing::PrintToString(texts());
     EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{Range(3), At(1), At(2), At(3)}));
     EXPECT_EQ(erases(), std::vector<uint32_t>{0x0000});
-    EXPECT_EQ(frames(0x04).size(), 1u);
-    EXPECT_TRUE(frames(0x07).empty());
-    ASSERT_EQ(frames(0x08).size(), 1u);
-    EXPECT_EQ(ReadLittleEndian32(&frames(0x08)[0][5]), 0u);
+    EXPECT_EQ(frames(frames::kProgramTemplate).size(), 1u);
+    EXPECT_TRUE(frames(frames::kHeader).empty());
+    ASSERT_EQ(frames(frames::kSumRequest).size(), 1u);
+    EXPECT_EQ(FrameField32(frames(frames::kSumRequest)[0], frames::kSumRequestLengthOffset), 0u);
 }
 
 TEST_F(FlashRun, TheFileOffsetSkipsWordsOfTheFile) {
@@ -242,15 +245,15 @@ TEST_F(FlashRun, BlocksSplitASectorAndTheirAddressesAdvanceByTheirWords) {
     // A full sector, then 4097 bytes: the odd last byte is neither sent nor summed.
     const Bytes data = Pattern(65536 + 4097);
     ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
-    const auto headers = frames(0x07);
+    const auto headers = frames(frames::kHeader);
     ASSERT_EQ(headers.size(), 9u);
     for (uint32_t k = 0; k < 8; ++k) {
-        EXPECT_EQ(ReadLittleEndian32(&headers[k][1]), k * 4096);
-        EXPECT_EQ(ReadLittleEndian16(&headers[k][5]), 4096);
+        EXPECT_EQ(FrameField32(headers[k], frames::kAddressOffset), k * 4096);
+        EXPECT_EQ(FrameField16(headers[k], frames::kHeaderLengthOffset), 4096);
     }
-    EXPECT_EQ(ReadLittleEndian32(&headers[8][1]), 0x8000u);
-    EXPECT_EQ(ReadLittleEndian16(&headers[8][5]), 2048);
-    EXPECT_EQ(ReadLittleEndian32(&frames(0x08)[1][5]), 2048u);
+    EXPECT_EQ(FrameField32(headers[8], frames::kAddressOffset), 0x8000u);
+    EXPECT_EQ(FrameField16(headers[8], frames::kHeaderLengthOffset), 2048);
+    EXPECT_EQ(FrameField32(frames(frames::kSumRequest)[1], frames::kSumRequestLengthOffset), 2048u);
     EXPECT_EQ(flashBytes(0, 65536 + 4096), Bytes(data.begin(), data.end() - 1));
     EXPECT_EQ(instrument().flash().words(0x8000 + 2048, 1).front(), 0xFFFF);
 }
@@ -261,10 +264,10 @@ TEST_F(FlashRun, AFullBlockOf65536WordsCarriesZeroAsItsCount) {
     profile.blockSize = 65536;
     const Bytes data = Pattern(131072 + 100);
     ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
-    const auto headers = frames(0x07);
+    const auto headers = frames(frames::kHeader);
     ASSERT_EQ(headers.size(), 2u);
-    EXPECT_EQ(ReadLittleEndian16(&headers[0][5]), 0);
-    EXPECT_EQ(ReadLittleEndian16(&headers[1][5]), 50);
+    EXPECT_EQ(FrameField16(headers[0], frames::kHeaderLengthOffset), 0);
+    EXPECT_EQ(FrameField16(headers[1], frames::kHeaderLengthOffset), 50);
     EXPECT_EQ(flashBytes(0, data.size()), data);
 }
 
@@ -368,10 +371,10 @@ TEST_F(FlashRun, ARefusedBlockIsSentAgainAfterASecondToTheSameAddress) {
     profile.blockSize = 1024;
     const Bytes data = Pattern(6000);
     ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
-    const auto headers = frames(0x07);
+    const auto headers = frames(frames::kHeader);
     ASSERT_EQ(headers.size(), 4u);
     EXPECT_EQ(headers[1], headers[2]);
-    EXPECT_EQ(ReadLittleEndian32(&headers[3][1]), 2048u);
+    EXPECT_EQ(FrameField32(headers[3], frames::kAddressOffset), 2048u);
     // Handshake, one erase's polls (700 + 20 + 20) and the second before the resend.
     EXPECT_EQ(clock_.slept(), std::chrono::milliseconds(50 + 740 + 1000));
     EXPECT_EQ(flashBytes(0, data.size()), data);
@@ -386,7 +389,7 @@ TEST_F(FlashRun, ABlockRefusedElevenTimesFailsTheWriteAndTheSectorStartsAgain) {
     auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
     const Bytes data = Pattern(3000);
     ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
-    EXPECT_EQ(frames(0x07).size(), 12u);
+    EXPECT_EQ(frames(frames::kHeader).size(), 12u);
     EXPECT_EQ(erases().size(), 2u);
     EXPECT_EQ(flashBytes(0, data.size()), data);
 }
@@ -395,14 +398,14 @@ TEST_F(FlashRun, AChecksumThatAgreesOnTheSixthRequestPasses) {
     plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongSums = {1, 2, 3, 4, 5}; }));
     auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
     ASSERT_TRUE(run(profile, Pattern(1000))) << ::testing::PrintToString(texts());
-    EXPECT_EQ(frames(0x08).size(), 6u);
+    EXPECT_EQ(frames(frames::kSumRequest).size(), 6u);
 }
 
 TEST_F(FlashRun, SixDifferingChecksumsFailTheRun) {
     plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongSums = {1, 2, 3, 4, 5, 6}; }));
     auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
     EXPECT_FALSE(run(profile, Pattern(1000)));
-    EXPECT_EQ(frames(0x08).size(), 6u);
+    EXPECT_EQ(frames(frames::kSumRequest).size(), 6u);
     EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("the checksum isn't right"),
                                                  Fatal("Update file failed")}));
     // The last step of the last sector comes only with a verified run.
@@ -498,12 +501,12 @@ TEST_F(FlashRun, AHandshakeAnsweredWronglyTwentyTimesIsStillAccepted) {
     plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongHandshakes = 20; }));
     auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
     EXPECT_TRUE(run(profile, Pattern(100))) << ::testing::PrintToString(texts());
-    EXPECT_EQ(frames(0x01).size(), 21u);
+    EXPECT_EQ(frames(frames::kHandshake).size(), 21u);
 
     plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongHandshakes = 21; }));
     notifier_.clear();
     EXPECT_FALSE(run(profile, Pattern(100)));
-    EXPECT_EQ(frames(0x01).size(), 21u);
+    EXPECT_EQ(frames(frames::kHandshake).size(), 21u);
     EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("handshake with usb device failed"),
                                                  Fatal("Update file failed")}));
 }
