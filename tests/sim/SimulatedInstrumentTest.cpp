@@ -5,7 +5,11 @@
 
 #include <numeric>
 
+#include "bytes/LittleEndian.h"
 #include "platform/testing/VirtualClock.h"
+#include "tests/support/FrameFields.h"
+#include "usb/InstrumentContract.h"
+#include "usb/UsbIdentity.h"
 
 namespace harmoload::sim {
 namespace {
@@ -13,13 +17,17 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Bytes = std::vector<uint8_t>;
+using testing::FrameField16;
 
-constexpr int kOut = 0x02;
-constexpr int kIn = 0x81;
+constexpr int kOut = usb::kOutEndpoint;
+constexpr int kIn = usb::kInEndpoint;
+const Bytes kFiller(usb::kRecoveryFillerSize, usb::kRecoveryFillerByte);
 
-Bytes Le32(uint32_t value) {
-    return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+// The lowest count bytes of value, as they travel.
+Bytes Le(uint32_t value, size_t count) {
+    Bytes bytes;
+    AppendLittleEndian(bytes, value, count);
+    return bytes;
 }
 
 Bytes Frame(std::initializer_list<Bytes> parts) {
@@ -31,11 +39,7 @@ Bytes Frame(std::initializer_list<Bytes> parts) {
 }
 
 Bytes Header(uint32_t address, uint16_t length, uint16_t sum) {
-    return Frame({{0x07},
-                  Le32(address),
-                  {uint8_t(length), uint8_t(length >> 8)},
-                  {uint8_t(sum), uint8_t(sum >> 8)},
-                  {0, 0, 0}});
+    return Frame({{0x07}, Le(address, 4), Le(length, 2), Le(sum, 2), {0, 0, 0}});
 }
 
 uint16_t ByteSum(const Bytes& bytes) {
@@ -45,7 +49,7 @@ uint16_t ByteSum(const Bytes& bytes) {
 uint16_t WordSum(const Bytes& bytes) {
     uint32_t sum = 0;
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        sum += bytes[i] | bytes[i + 1] << 8;
+        sum += ReadLittleEndian16(&bytes[i]);
     }
     return static_cast<uint16_t>(sum);
 }
@@ -101,14 +105,13 @@ class SimulatedInstrumentTest : public ::testing::Test {
             {sector + 0x555, 0xAA}, {sector + 0x2AA, 0x55}, {sector + 0x555, 0x80},
             {sector + 0x555, 0xAA}, {sector + 0x2AA, 0x55}, {sector, 0x30}};
         for (const auto& [address, data] : cycles) {
-            write(Frame({{0x02}, Le32(address), {uint8_t(data), uint8_t(data >> 8)}}));
+            write(Frame({{0x02}, Le(address, 4), Le(data, 2)}));
             read(7);
         }
     }
     uint16_t poll(uint32_t sector) {
-        write(Frame({{0x03}, Le32(sector)}));
-        const Bytes answer = read(7);
-        return static_cast<uint16_t>(answer.at(5) | answer.at(6) << 8);
+        write(Frame({{0x03}, Le(sector, 4)}));
+        return FrameField16(read(7), frames::kErasePollWordOffset);
     }
     void programTemplate() {
         const Bytes frame = {0x04, 0x06, 0x55, 0x05, 0xAA, 0x00, 0xAA,
@@ -157,10 +160,11 @@ TEST_F(SimulatedInstrumentTest, PacketsAreEchoedAcknowledgedStoredAndSummed) {
         EXPECT_EQ(read(1), Bytes{0xF4});
         EXPECT_EQ(read(1), Bytes{0xD4});
     }
-    write(Frame({{0x08}, Le32(start), Le32(137), {0, 0}}));
+    write(Frame({{0x08}, Le(start, 4), Le(137, 4), {0, 0}}));
     const Bytes answer = read(11);
     ASSERT_EQ(answer.size(), 11u);
-    EXPECT_EQ(answer[9] | answer[10] << 8, static_cast<uint16_t>(ByteSum(first) + ByteSum(second)));
+    EXPECT_EQ(FrameField16(answer, frames::kSumAnswerSumOffset),
+              static_cast<uint16_t>(ByteSum(first) + ByteSum(second)));
     Bytes expected = first;
     expected.insert(expected.end(), second.begin(), second.end());
     EXPECT_EQ(instrument->target().read(start, 137), expected);
@@ -239,9 +243,9 @@ TEST_F(SimulatedInstrumentTest, BlocksProgramErasedFlashAndTheSectorSumMatches) 
     Bytes sector = first;
     sector.insert(sector.end(), second.begin(), second.end());
     EXPECT_EQ(instrument->flash().bytes(0x1000, 0x1000), sector);
-    write(Frame({{0x08}, Le32(0x1000), Le32(0x1000), {0}}));
+    write(Frame({{0x08}, Le(0x1000, 4), Le(0x1000, 4), {0}}));
     const Bytes answer = read(11);
-    EXPECT_EQ(answer[9] | answer[10] << 8, WordSum(sector));
+    EXPECT_EQ(FrameField16(answer, frames::kSumAnswerSumOffset), WordSum(sector));
     EXPECT_THAT(instrument->errors(), IsEmpty());
 }
 
@@ -323,21 +327,22 @@ TEST_F(SimulatedInstrumentTest, InjectedAnswerFaultsHitTheirOrdinalsOnly) {
     EXPECT_EQ(read(1), Bytes{0xF4});
     EXPECT_EQ(read(1), Bytes{kWrongEndAnswer});  // end answer 2
 
-    write(Frame({{0x08}, Le32(0), Le32(30), {0, 0}}));
+    write(Frame({{0x08}, Le(0, 4), Le(30, 4), {0, 0}}));
     const Bytes answer = read(11);
-    EXPECT_EQ(answer[9] | answer[10] << 8, static_cast<uint16_t>(2 * ByteSum(data) + 1));
+    EXPECT_EQ(FrameField16(answer, frames::kSumAnswerSumOffset),
+              static_cast<uint16_t>(2 * ByteSum(data) + 1));
 }
 
 TEST_F(SimulatedInstrumentTest, ReadErrorLeavesTheAnswerForTheRecoveryToDrain) {
-    rebuild({.readErrors = {{1, -5}}});
+    rebuild({.readErrors = {{1, usb::kLibusbIoError}}});
     write({0x01, 0x0A, 0x4D, 0x02});
     int result = 0;
     read(1, &result);
-    EXPECT_EQ(result, -5);
+    EXPECT_EQ(result, usb::kLibusbIoError);
     // The recovery: clear halt, read 64 (the stale answer), filler, read 64 (nothing).
-    instrument->clearHalt(0x81);
+    instrument->clearHalt(kIn);
     EXPECT_EQ(read(64), Bytes{0xF1});
-    write(Bytes(64, 0x88));
+    write(kFiller);
     read(64, &result);
     EXPECT_EQ(result, kTimedOut);
     EXPECT_EQ(instrument->fillers(), 1);
@@ -349,8 +354,8 @@ TEST_F(SimulatedInstrumentTest, FillerAfterAClearHaltIsNotTakenForData) {
     write(Header(0, 200, 0));
     read(12);
     write(Pattern(64, 0));
-    instrument->clearHalt(0x02);
-    write(Bytes(64, 0x88));
+    instrument->clearHalt(kOut);
+    write(kFiller);
     EXPECT_EQ(instrument->fillers(), 1);
     EXPECT_EQ(handshake(), Bytes{0xF1});
     EXPECT_THAT(instrument->errors(), IsEmpty());
@@ -387,7 +392,7 @@ TEST_F(SimulatedInstrumentTest, SilentInstrumentTimesOutEveryTransferOnTheClock)
     int result = 0;
     read(1, &result);
     EXPECT_EQ(result, kTimedOut);
-    EXPECT_EQ(instrument->clearHalt(0x81), kTimedOut);
+    EXPECT_EQ(instrument->clearHalt(kIn), kTimedOut);
     EXPECT_EQ(clock.now() - before, std::chrono::milliseconds(5000 + 500));
     EXPECT_EQ(instrument->silentSince(), before);
     EXPECT_TRUE(instrument->plugged());

@@ -9,6 +9,7 @@
 #include "platform/testing/VirtualClock.h"
 #include "tests/usb/ScriptedDriverPipes.h"
 #include "usb/PresenceCheck.h"
+#include "usb/UsbIdentity.h"
 #include "usb/UsbLink.h"
 
 namespace harmoload::sim {
@@ -89,7 +90,7 @@ TEST_F(SimulatedUsbTest, DevicesShowOnlyFromTheNextFindDevices) {
 
 TEST_F(SimulatedUsbTest, HandshakeThroughTheLinkAndReadRecoveryKeepTheInstrumentInStep) {
     SimulatorOptions options;
-    options.faults.readErrors = {{1, -5}};
+    options.faults.readErrors = {{1, usb::kLibusbIoError}};
     SimulatedUsb simulator(clock, options);
     UsbLink link;
     setUp(link, simulator);
