@@ -38,10 +38,6 @@ Bytes Frame(std::initializer_list<Bytes> parts) {
     return frame;
 }
 
-Bytes Header(uint32_t address, uint16_t length, uint16_t sum) {
-    return Frame({{0x07}, Le(address, 4), Le(length, 2), Le(sum, 2), {0, 0, 0}});
-}
-
 uint16_t ByteSum(const Bytes& bytes) {
     return static_cast<uint16_t>(std::accumulate(bytes.begin(), bytes.end(), 0u));
 }
@@ -91,7 +87,7 @@ class SimulatedInstrumentTest : public ::testing::Test {
         return buffer;
     }
     Bytes handshake(uint8_t chipType = 2) {
-        write({0x01, 0x0A, 0x4D, chipType});
+        write(frames::HandshakeFrame(chipType));
         return read(1);
     }
     void sendInSmallPackets(const Bytes& data) {
@@ -120,7 +116,8 @@ class SimulatedInstrumentTest : public ::testing::Test {
         EXPECT_EQ(read(frame.size()), frame);
     }
     Bytes sendBlock(uint32_t address, const Bytes& data) {
-        const Bytes header = Header(address, static_cast<uint16_t>(data.size() / 2), WordSum(data));
+        const Bytes header =
+            frames::HeaderFrame(address, static_cast<uint16_t>(data.size() / 2), WordSum(data));
         write(header);
         EXPECT_EQ(read(12), header);
         write(data);
@@ -153,7 +150,8 @@ TEST_F(SimulatedInstrumentTest, PacketsAreEchoedAcknowledgedStoredAndSummed) {
     const Bytes second = Pattern(37, 9);
     const uint32_t start = 0x100000;
     for (const auto& [address, data] : {std::pair{start, first}, std::pair{start + 100, second}}) {
-        const Bytes header = Header(address, static_cast<uint16_t>(data.size()), ByteSum(data));
+        const Bytes header =
+            frames::HeaderFrame(address, static_cast<uint16_t>(data.size()), ByteSum(data));
         write(header);
         EXPECT_EQ(read(12), header);
         sendInSmallPackets(data);
@@ -174,7 +172,7 @@ TEST_F(SimulatedInstrumentTest, PacketsAreEchoedAcknowledgedStoredAndSummed) {
 TEST_F(SimulatedInstrumentTest, FullPacketTravelsWithLengthFieldZero) {
     handshake();
     const Bytes data = Pattern(65536, 1);
-    write(Header(0, 0, ByteSum(data)));
+    write(frames::HeaderFrame(0, 0, ByteSum(data)));
     read(12);
     sendInSmallPackets(data);
     EXPECT_EQ(read(1), Bytes{0xF4});
@@ -184,7 +182,7 @@ TEST_F(SimulatedInstrumentTest, FullPacketTravelsWithLengthFieldZero) {
 TEST_F(SimulatedInstrumentTest, PacketWhoseSumDiffersIsRefusedAndNotStored) {
     handshake();
     const Bytes data = Pattern(64, 5);
-    write(Header(0x200, 64, static_cast<uint16_t>(ByteSum(data) + 1)));
+    write(frames::HeaderFrame(0x200, 64, static_cast<uint16_t>(ByteSum(data) + 1)));
     read(12);
     write(data);
     EXPECT_EQ(read(1), Bytes{kRefusedVerdict});
@@ -306,7 +304,7 @@ TEST_F(SimulatedInstrumentTest, InjectedAnswerFaultsHitTheirOrdinalsOnly) {
     rebuild({.badEchoes = {2}, .badVerdicts = {1}, .wrongEndAnswers = {2}, .wrongSums = {1}});
     handshake();
     const Bytes data = Pattern(10, 1);
-    const Bytes header = Header(0, 10, ByteSum(data));
+    const Bytes header = frames::HeaderFrame(0, 10, ByteSum(data));
 
     write(header);
     EXPECT_EQ(read(12), header);  // echo 1
@@ -335,7 +333,7 @@ TEST_F(SimulatedInstrumentTest, InjectedAnswerFaultsHitTheirOrdinalsOnly) {
 
 TEST_F(SimulatedInstrumentTest, ReadErrorLeavesTheAnswerForTheRecoveryToDrain) {
     rebuild({.readErrors = {{1, usb::kLibusbIoError}}});
-    write({0x01, 0x0A, 0x4D, 0x02});
+    write(frames::HandshakeFrame(2));
     int result = 0;
     read(1, &result);
     EXPECT_EQ(result, usb::kLibusbIoError);
@@ -351,7 +349,7 @@ TEST_F(SimulatedInstrumentTest, ReadErrorLeavesTheAnswerForTheRecoveryToDrain) {
 
 TEST_F(SimulatedInstrumentTest, FillerAfterAClearHaltIsNotTakenForData) {
     handshake();
-    write(Header(0, 200, 0));
+    write(frames::HeaderFrame(0, 200, 0));
     read(12);
     write(Pattern(64, 0));
     instrument->clearHalt(kOut);
@@ -363,7 +361,7 @@ TEST_F(SimulatedInstrumentTest, FillerAfterAClearHaltIsNotTakenForData) {
 
 TEST_F(SimulatedInstrumentTest, WriteErrorLosesTheFrame) {
     rebuild({.writeErrors = {{1, -116}}});
-    const Bytes frame = {0x01, 0x0A, 0x4D, 0x02};
+    const Bytes frame = frames::HandshakeFrame(2);
     EXPECT_EQ(write(frame), -116);
     int result = 0;
     read(1, &result);
@@ -376,7 +374,7 @@ TEST_F(SimulatedInstrumentTest, UnpluggedInstrumentFailsEveryTransferFromThenOn)
     rebuild({.unplugAtTransfer = 3});
     EXPECT_EQ(handshake(), Bytes{0xF1});  // transfers 1 and 2
     EXPECT_TRUE(instrument->plugged());
-    EXPECT_EQ(write({0x01, 0x0A, 0x4D, 0x02}), kGone);
+    EXPECT_EQ(write(frames::HandshakeFrame(2)), kGone);
     int result = 0;
     read(1, &result);
     EXPECT_EQ(result, kGone);
@@ -388,7 +386,7 @@ TEST_F(SimulatedInstrumentTest, SilentInstrumentTimesOutEveryTransferOnTheClock)
     EXPECT_EQ(handshake(), Bytes{0xF1});  // transfers 1 and 2
     EXPECT_FALSE(instrument->silentSince());
     const auto before = clock.now();
-    EXPECT_EQ(write({0x01, 0x0A, 0x4D, 0x02}), kTimedOut);
+    EXPECT_EQ(write(frames::HandshakeFrame(2)), kTimedOut);
     int result = 0;
     read(1, &result);
     EXPECT_EQ(result, kTimedOut);

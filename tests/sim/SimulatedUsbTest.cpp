@@ -8,6 +8,7 @@
 #include "platform/testing/RecordingNotifier.h"
 #include "platform/testing/VirtualClock.h"
 #include "tests/usb/ScriptedDriverPipes.h"
+#include "usb/InstrumentContract.h"
 #include "usb/PresenceCheck.h"
 #include "usb/UsbIdentity.h"
 #include "usb/UsbLink.h"
@@ -96,18 +97,18 @@ TEST_F(SimulatedUsbTest, HandshakeThroughTheLinkAndReadRecoveryKeepTheInstrument
     setUp(link, simulator);
     ASSERT_TRUE(link.open());
 
-    const uint8_t frame[4] = {0x01, 0x0A, 0x4D, 0x02};
+    const frames::Frame frame = frames::HandshakeFrame(2);
     uint8_t answer = 0;
-    ASSERT_EQ(link.write(frame, sizeof frame), TransferStatus::Complete);
+    ASSERT_EQ(link.write(frame.data(), frame.size()), TransferStatus::Complete);
     EXPECT_EQ(link.read(&answer, 1), TransferStatus::Failed);
     EXPECT_EQ(answer, 0);
     EXPECT_EQ(simulator.instrument().fillers(), 1);
     // The recovery took 10 ms of pause and one read time-out.
     EXPECT_EQ(clock.now(), std::chrono::milliseconds(510));
 
-    ASSERT_EQ(link.write(frame, sizeof frame), TransferStatus::Complete);
+    ASSERT_EQ(link.write(frame.data(), frame.size()), TransferStatus::Complete);
     EXPECT_EQ(link.read(&answer, 1), TransferStatus::Complete);
-    EXPECT_EQ(answer, 0xF1);
+    EXPECT_EQ(answer, frames::kReady);
     EXPECT_THAT(simulator.instrument().errors(), IsEmpty());
 }
 
@@ -118,12 +119,12 @@ TEST_F(SimulatedUsbTest, WriteAfterUnplugGivesUpInsteadOfHanging) {
     UsbLink link;
     setUp(link, simulator);
     ASSERT_TRUE(link.open());
-    const uint8_t frame[4] = {0x01, 0x0A, 0x4D, 0x02};
+    const frames::Frame frame = frames::HandshakeFrame(2);
     uint8_t answer = 0;
-    link.write(frame, sizeof frame);
+    link.write(frame.data(), frame.size());
     link.read(&answer, 1);
 
-    EXPECT_EQ(link.write(frame, sizeof frame), TransferStatus::Failed);
+    EXPECT_EQ(link.write(frame.data(), frame.size()), TransferStatus::Failed);
     EXPECT_THAT(console.str(), ::testing::StartsWith("error writing:\nusb_bulk_write: "));
     link.close();
     EXPECT_FALSE(link.open());
