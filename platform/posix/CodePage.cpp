@@ -2,8 +2,10 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <optional>
 #include <string>
 
 #include "platform/Unicode.h"
@@ -32,46 +34,16 @@ const char* MultiByteCodePage() {
     return nullptr;
 }
 
-// Converts with iconv; a byte sequence it cannot convert becomes U+FFFD and is skipped.
-std::u16string IconvToUtf16(const char* codePage, std::string_view text) {
-    iconv_t cd = iconv_open("UTF-16LE", codePage);
+// Converts input from one iconv code page to another, a chunk at a time; each sequence iconv
+// cannot convert stands as replacement in the output and is passed over (at most skipBytes of
+// it). Nothing when iconv does not know either code page.
+std::optional<std::string> Iconv(const char* to, const char* from, std::string input,
+                                 std::string_view replacement, size_t skipBytes) {
+    iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
-        return Utf8ToUtf16(text);
+        return std::nullopt;
     }
-    std::u16string out;
-    std::string input(text);
-    char* in = input.data();
-    size_t inLeft = input.size();
-    std::array<char, 1024> chunk{};
-    while (inLeft > 0) {
-        char* outPtr = chunk.data();
-        size_t outLeft = chunk.size();
-        const size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        for (const char* p = chunk.data(); p + 1 < outPtr; p += 2) {
-            out += static_cast<char16_t>(static_cast<uint8_t>(p[0]) |
-                                         (static_cast<uint8_t>(p[1]) << 8));
-        }
-        if (result == static_cast<size_t>(-1) && errno != E2BIG) {
-            out += u'\xFFFD';
-            ++in;
-            --inLeft;
-        }
-    }
-    iconv_close(cd);
-    return out;
-}
-
-std::string IconvFromUtf16(const char* codePage, std::u16string_view text) {
-    iconv_t cd = iconv_open(codePage, "UTF-16LE");
     std::string out;
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        return Utf16ToUtf8(text);
-    }
-    std::string input;
-    for (char16_t unit : text) {
-        input += static_cast<char>(unit & 0xFF);
-        input += static_cast<char>(unit >> 8);
-    }
     char* in = input.data();
     size_t inLeft = input.size();
     std::array<char, 1024> chunk{};
@@ -81,14 +53,40 @@ std::string IconvFromUtf16(const char* codePage, std::u16string_view text) {
         const size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
         out.append(chunk.data(), outPtr);
         if (result == static_cast<size_t>(-1) && errno != E2BIG) {
-            out += '?';
-            const size_t skip = inLeft >= 2 ? 2 : inLeft;
+            out += replacement;
+            const size_t skip = std::min(skipBytes, inLeft);
             in += skip;
             inLeft -= skip;
         }
     }
     iconv_close(cd);
     return out;
+}
+
+// A byte sequence the code page cannot convert becomes U+FFFD and its first byte is skipped.
+std::u16string IconvToUtf16(const char* codePage, std::string_view text) {
+    const std::optional<std::string> bytes =
+        Iconv("UTF-16LE", codePage, std::string(text), "\xFD\xFF", 1);
+    if (!bytes) {
+        return Utf8ToUtf16(text);
+    }
+    std::u16string out;
+    for (size_t i = 0; i + 1 < bytes->size(); i += 2) {
+        out += static_cast<char16_t>(static_cast<uint8_t>((*bytes)[i]) |
+                                     (static_cast<uint8_t>((*bytes)[i + 1]) << 8));
+    }
+    return out;
+}
+
+// A character the code page lacks becomes '?'.
+std::string IconvFromUtf16(const char* codePage, std::u16string_view text) {
+    std::string input;
+    for (char16_t unit : text) {
+        input += static_cast<char>(unit & 0xFF);
+        input += static_cast<char>(unit >> 8);
+    }
+    std::optional<std::string> out = Iconv(codePage, "UTF-16LE", std::move(input), "?", 2);
+    return out ? std::move(*out) : Utf16ToUtf8(text);
 }
 
 }  // namespace

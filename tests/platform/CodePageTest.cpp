@@ -26,6 +26,7 @@ TEST(CodePage, ChineseLocalesReadGbk) {
     EXPECT_EQ(Utf8ToAnsi("\xE4\xB8\xAD\xE6\x96\x87"), "\xD6\xD0\xCE\xC4");
     // A lead byte without its trail byte is not lost silently.
     EXPECT_EQ(AnsiToUtf16("A\xD6"), u"A\uFFFD");
+    EXPECT_EQ(Utf8ToAnsi("A\xE0\xB8\x81"), "A?");  // Thai has no GBK code
 }
 #endif
 
