@@ -30,6 +30,13 @@ class SimulatedUsbTest : public ::testing::Test {
         link.setNotifier(&notifier);
         link.setConsole(console);
     }
+    // The link set up on the simulator and opened.
+    bool open(UsbLink& link, SimulatedUsb& simulator) {
+        setUp(link, simulator);
+        return link.open();
+    }
+
+    const frames::Frame handshake = frames::HandshakeFrame(2);
 };
 
 TEST_F(SimulatedUsbTest, LinkFindsTheInstrumentBehindOtherDevices) {
@@ -94,19 +101,17 @@ TEST_F(SimulatedUsbTest, HandshakeThroughTheLinkAndReadRecoveryKeepTheInstrument
     options.faults.readErrors = {{1, usb::kLibusbIoError}};
     SimulatedUsb simulator(clock, options);
     UsbLink link;
-    setUp(link, simulator);
-    ASSERT_TRUE(link.open());
+    ASSERT_TRUE(open(link, simulator));
 
-    const frames::Frame frame = frames::HandshakeFrame(2);
     uint8_t answer = 0;
-    ASSERT_EQ(link.write(frame.data(), frame.size()), TransferStatus::Complete);
+    ASSERT_EQ(link.write(handshake.data(), handshake.size()), TransferStatus::Complete);
     EXPECT_EQ(link.read(&answer, 1), TransferStatus::Failed);
     EXPECT_EQ(answer, 0);
     EXPECT_EQ(simulator.instrument().fillers(), 1);
     // The recovery took 10 ms of pause and one read time-out.
     EXPECT_EQ(clock.now(), std::chrono::milliseconds(510));
 
-    ASSERT_EQ(link.write(frame.data(), frame.size()), TransferStatus::Complete);
+    ASSERT_EQ(link.write(handshake.data(), handshake.size()), TransferStatus::Complete);
     EXPECT_EQ(link.read(&answer, 1), TransferStatus::Complete);
     EXPECT_EQ(answer, frames::kReady);
     EXPECT_THAT(simulator.instrument().errors(), IsEmpty());
@@ -117,14 +122,12 @@ TEST_F(SimulatedUsbTest, WriteAfterUnplugGivesUpInsteadOfHanging) {
     options.faults.unplugAtTransfer = 3;
     SimulatedUsb simulator(clock, options);
     UsbLink link;
-    setUp(link, simulator);
-    ASSERT_TRUE(link.open());
-    const frames::Frame frame = frames::HandshakeFrame(2);
+    ASSERT_TRUE(open(link, simulator));
     uint8_t answer = 0;
-    link.write(frame.data(), frame.size());
+    link.write(handshake.data(), handshake.size());
     link.read(&answer, 1);
 
-    EXPECT_EQ(link.write(frame.data(), frame.size()), TransferStatus::Failed);
+    EXPECT_EQ(link.write(handshake.data(), handshake.size()), TransferStatus::Failed);
     EXPECT_THAT(console.str(), ::testing::StartsWith("error writing:\nusb_bulk_write: "));
     link.close();
     EXPECT_FALSE(link.open());
@@ -133,8 +136,7 @@ TEST_F(SimulatedUsbTest, WriteAfterUnplugGivesUpInsteadOfHanging) {
 TEST_F(SimulatedUsbTest, ReadAfterCloseReopensTheSimulatedInstrument) {
     SimulatedUsb simulator(clock);
     UsbLink link;
-    setUp(link, simulator);
-    ASSERT_TRUE(link.open());
+    ASSERT_TRUE(open(link, simulator));
     link.close();
     const uint8_t frame[4] = {0x09, 0x00, 0x00, 0x00};
     EXPECT_EQ(link.write(frame, sizeof frame), TransferStatus::Complete);
