@@ -235,7 +235,7 @@ void SimulatedInstrument::frame(const std::vector<uint8_t>& bytes) {
             break;
     }
     char code[8];
-    std::snprintf(code, sizeof code, "0x%02X", bytes[0]);
+    std::snprintf(code, sizeof code, "0x%02X", bytes[frames::kCommandOffset]);
     error("frame " + std::string(code) + " of " + std::to_string(size) + " bytes not understood");
 }
 
@@ -274,7 +274,9 @@ void SimulatedInstrument::echoFrame(const std::vector<uint8_t>& bytes) {
     ++echoes_;
     if (faults_.badEchoes.contains(echoes_)) {
         hit();
-        echo[1] ^= 0xFF;
+        // The byte after the command (a template's count, a header's address) comes back
+        // inverted, which the host's comparison of the echo must catch.
+        echo[frames::kCommandOffset + 1] ^= 0xFF;
     }
     answer(std::move(echo));
 }
