@@ -39,7 +39,7 @@ bool WritePair(const UpdateRunSetup& setup, const std::string& engineCode) {
 
 void SendResultFrame(const UpdateRunSetup& setup, bool success) {
     UsbLink& link = setup.transfer->link();
-    // 09, whether every pair succeeded, 00 00; the answer is read into the same buffer.
+    // 09, whether every pair succeeded, 00 00.
     uint8_t frame[frames::kResultBytes] = {};
     frame[frames::kCommandOffset] = frames::kResult;
     frame[frames::kResultFlagOffset] = success ? frames::kResultSucceeded : frames::kResultFailed;
@@ -47,10 +47,11 @@ void SendResultFrame(const UpdateRunSetup& setup, bool success) {
     if (link.write(frame, sizeof frame) != TransferStatus::Complete) {
         ShowInformation(*setup.notifier, "Error", "write usb failed when send 09 command ");
     }
-    // The answer is not examined, but it must come: a read that delivers less counts as
-    // complete, and the frame left in the buffer would pass for an echo.
-    if (link.read(frame, sizeof frame) != TransferStatus::Complete ||
-        link.lastReadBytes() < sizeof frame) {
+    // The answer is not examined, but it must come whole: a read that delivers less still
+    // counts as complete.
+    uint8_t answer[frames::kResultAnswerBytes] = {};
+    if (link.read(answer, sizeof answer) != TransferStatus::Complete ||
+        link.lastReadBytes() < sizeof answer) {
         ShowInformation(*setup.notifier, "Error", "read usb failed after send 09 command ");
     }
     link.close();
