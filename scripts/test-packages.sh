@@ -5,12 +5,15 @@
 #   test-packages.sh windows BUILD_DIR  the installer and the zip: a silent install into the Wine
 #                                       prefix, the installed program opened through the .DAT
 #                                       association, then the uninstaller takes everything back
+# Both check that every Debian package the shipped programs are made from (headers, linked
+# archives, shared libraries: scripts/list-build-inputs.sh) has its notice.
 # Run by ctest (native and windows presets) after the build.
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 kind="$1"
 build="$(cd "$2" && pwd)"
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+notices="$here/../THIRD-PARTY-NOTICES.txt"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
@@ -44,6 +47,23 @@ contains() {  # contains FILE PATTERN
     grep -qE -- "$2" "$1" || { echo "no \"$2\" in:"; cat "$1"; return 1; }
 }
 
+# The packages named on the notices' "Packages:" lines (and the lines that continue them).
+noticed_packages() {
+    awk '/^Packages:/ { on = 1; sub(/^Packages:/, "") } /^[^ ]/ { on = 0 } on' "$notices" |
+        tr -s ' ' '\n' | sed '/^$/d' | sort -u
+}
+every_input_has_a_notice() {  # every_input_has_a_notice PACKAGE-THAT-MUST-BE-FOUND...
+    bash "$here/list-build-inputs.sh" "$build" >"$work/inputs" || return 1
+    for expected in "$@"; do
+        grep -qx -- "$expected" "$work/inputs" ||
+            { echo "the build's inputs miss $expected:"; cat "$work/inputs"; return 1; }
+    done
+    noticed_packages >"$work/noticed"
+    comm -23 "$work/inputs" "$work/noticed" >"$work/unnoticed"
+    [ ! -s "$work/unnoticed" ] ||
+        { echo "without a notice in THIRD-PARTY-NOTICES.txt:"; cat "$work/unnoticed"; return 1; }
+}
+
 if [ "$kind" = deb ]; then
     check "the .deb is built" build_packages
     deb="$build/packages/harmoload_${version}_amd64.deb"
@@ -59,6 +79,8 @@ if [ "$kind" = deb ]; then
         contains "$work/contents" '^\./usr/bin/harmoload-cli -> \.\./lib/harmoload/harmoload-cli$'
     dpkg-deb -f "$deb" Depends >"$work/depends"
     check "it depends on libusb 0.1" contains "$work/depends" 'libusb-0\.1-4'
+    check "every package the programs are made from has its notice" \
+        every_input_has_a_notice libcli11-dev nlohmann-json3-dev libusb-0.1-4 libusbredirparser1
     dpkg-deb -x "$deb" "$work/root"
     rules="$work/root/usr/lib/udev/rules.d/70-harmoload.rules"
     check "the udev rule gives the logged-in user the instrument 0a67:8e30" contains "$rules" \
@@ -99,6 +121,8 @@ for file in Harmoload.exe harmoload-cli.exe Language/Eng.ini Language/Chin.ini; 
     check "the zip holds $file" contains "$work/zip" "^harmoload-${version}-win64/$file$"
 done
 check "the zip holds nothing else" test "$(grep -vc '/$' "$work/zip")" -eq 4
+check "every package the programs are made from has its notice" \
+    every_input_has_a_notice libcli11-dev nlohmann-json3-dev mingw-w64-x86-64-dev
 
 drive="$WINEPREFIX/drive_c"
 target="$drive/Program Files/Harmoload"
