@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the packages of one build folder and checks them as a user would meet them.
-#   test-packages.sh deb BUILD_DIR      the .deb: contents, udev rule, and harmoload-cli from a
-#                                       dpkg -x copy (never installed into this machine)
+#   test-packages.sh deb BUILD_DIR      the .deb: contents, udev rule, copyright and changelog,
+#                                       lintian, and both programs from a dpkg -x copy (never
+#                                       installed into this machine)
 #   test-packages.sh windows BUILD_DIR  the installer and the zip: a silent install into the Wine
 #                                       prefix, the installed program opened through the .DAT
 #                                       association, then the uninstaller takes everything back
 # Both check that every Debian package the shipped programs are made from (headers, linked
-# archives, shared libraries: scripts/list-build-inputs.sh) has its notice.
+# archives, shared libraries: scripts/list-build-inputs.sh) has its notice, and that the programs
+# and packages carry the license.
 # Run by ctest (native and windows presets) after the build.
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -63,6 +65,13 @@ every_input_has_a_notice() {  # every_input_has_a_notice PACKAGE-THAT-MUST-BE-FO
     [ ! -s "$work/unnoticed" ] ||
         { echo "without a notice in THIRD-PARTY-NOTICES.txt:"; cat "$work/unnoticed"; return 1; }
 }
+# "harmoload-cli 2.1.0" then the copyright and the license, as GNU programs print them.
+version_names_license() {  # version_names_license FILE PROGRAM
+    tr -d '\r' <"$1" >"$1.lf"
+    contains "$1.lf" "^$2 ${version//./\\.}$" &&
+        contains "$1.lf" '^Copyright \(C\) 2026 The Harmoload developers\.$' &&
+        contains "$1.lf" '^License MIT: <https://opensource\.org/licenses/MIT>\.$'
+}
 
 if [ "$kind" = deb ]; then
     check "the .deb is built" build_packages
@@ -72,16 +81,39 @@ if [ "$kind" = deb ]; then
     dpkg-deb -c "$deb" | awk '{print $6 ($7 ? " " $7 " " $8 : "")}' >"$work/contents"
     for path in ./usr/lib/harmoload/harmoload-cli ./usr/lib/harmoload/Language/Eng.ini \
         ./usr/lib/harmoload/Language/Chin.ini ./usr/share/man/man1/harmoload-cli.1.gz \
-        ./usr/lib/udev/rules.d/70-harmoload.rules; do
+        ./usr/lib/udev/rules.d/70-harmoload.rules ./usr/bin/harmoload-sim-usb \
+        ./usr/share/man/man1/harmoload-sim-usb.1.gz ./usr/share/doc/harmoload/copyright \
+        ./usr/share/doc/harmoload/changelog.gz ./usr/share/doc/harmoload/THIRD-PARTY-NOTICES.txt; do
         check "it holds $path" contains "$work/contents" "^${path//./\\.}$"
     done
     check "harmoload-cli is on the PATH as a link to the program beside its languages" \
         contains "$work/contents" '^\./usr/bin/harmoload-cli -> \.\./lib/harmoload/harmoload-cli$'
     dpkg-deb -f "$deb" Depends >"$work/depends"
     check "it depends on libusb 0.1" contains "$work/depends" 'libusb-0\.1-4'
+    check "it depends on usbredirparser (harmoload-sim-usb)" contains "$work/depends" \
+        'libusbredirparser1'
+    dpkg-deb -f "$deb" Maintainer >"$work/maintainer"
+    check "its maintainer has an address that is not a placeholder" \
+        bash -c "grep -qE '^[^<]+ <[^@ ]+@[^@ ]+\.[a-z]+>$' '$work/maintainer' &&
+                 ! grep -qiE '@(localhost|example\.)' '$work/maintainer'"
+    # Debian's default profile and display level (errors and warnings); no tag is overridden.
+    check "lintian reports no error and no warning" lintian --fail-on error,warning "$deb"
     check "every package the programs are made from has its notice" \
         every_input_has_a_notice libcli11-dev nlohmann-json3-dev libusb-0.1-4 libusbredirparser1
     dpkg-deb -x "$deb" "$work/root"
+    doc="$work/root/usr/share/doc/harmoload"
+    check "it carries the notices of the tree" cmp "$notices" "$doc/THIRD-PARTY-NOTICES.txt"
+    check "its copyright file is machine-readable and gives our code the MIT (Expat) license" \
+        bash -c "head -1 '$doc/copyright' |
+                     grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' &&
+                 grep -qx 'Copyright: 2026 The Harmoload developers' '$doc/copyright' &&
+                 grep -qx 'License: Expat' '$doc/copyright'"
+    for piece in CLI11 nlohmann/json; do
+        check "its copyright file covers $piece" contains "$doc/copyright" "$piece"
+    done
+    zcat "$doc/changelog.gz" >"$work/changelog"
+    check "its changelog's latest entry is $version" \
+        bash -c "[ \"\$(dpkg-parsechangelog -l '$work/changelog' -S Version)\" = '$version' ]"
     rules="$work/root/usr/lib/udev/rules.d/70-harmoload.rules"
     check "the udev rule gives the logged-in user the instrument 0a67:8e30" contains "$rules" \
         '^SUBSYSTEM=="usb", .*ATTR\{idVendor\}=="0a67", ATTR\{idProduct\}=="8e30", TAG\+="uaccess"$'
@@ -94,8 +126,15 @@ if [ "$kind" = deb ]; then
                  grep -q '^.SS update' '$work/man' && grep -q '^.SS probe' '$work/man'"
     cli="$work/root/usr/bin/harmoload-cli"
     "$cli" --version >"$work/version" 2>&1
-    check "the unpacked harmoload-cli --version prints $version" \
-        contains "$work/version" "^harmoload-cli ${version//./\\.}$"
+    check "the unpacked harmoload-cli --version prints $version, the copyright and the license" \
+        version_names_license "$work/version" harmoload-cli
+    "$work/root/usr/bin/harmoload-sim-usb" --version >"$work/sim-version" 2>&1
+    check "the unpacked harmoload-sim-usb --version prints $version, the copyright and the license" \
+        version_names_license "$work/sim-version" harmoload-sim-usb
+    zcat "$work/root/usr/share/man/man1/harmoload-sim-usb.1.gz" >"$work/sim-man"
+    check "the manual page of harmoload-sim-usb names it, its version and its options" \
+        bash -c "grep -q 'harmoload-sim-usb $version' '$work/sim-man' &&
+                 grep -q 'listen' '$work/sim-man' && grep -q '^.SH COPYRIGHT' '$work/sim-man'"
     "$cli" probe --simulate >"$work/probe" 2>&1
     check "the unpacked harmoload-cli probe --simulate finds the simulated instrument" \
         contains "$work/probe" '^Instrument found through libusb$'
