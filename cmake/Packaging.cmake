@@ -1,8 +1,8 @@
 # What `cmake --install` puts in place and what CPack builds from it.
 #
-# Windows: Harmoload.exe, harmoload-cli.exe and Language\ in one folder; packaged as an NSIS
-# installer (Program Files, Start-menu entry, uninstaller, "Open with" and the .DAT association)
-# and as a portable zip of the same files.
+# Windows: Harmoload.exe, harmoload-cli.exe, Language\, LICENSE and the third-party notices in one
+# folder; packaged as an NSIS installer (license page, Program Files, Start-menu entry,
+# uninstaller, "Open with" and the .DAT association) and as a portable zip of the same files.
 # Linux: harmoload-cli with its Language/ folder in lib/harmoload (the program reads its
 # languages beside itself), a link to it in bin, harmoload-sim-usb in bin, their manual pages,
 # the udev rule that lets the logged-in user reach the instrument, and in share/doc/harmoload the
@@ -22,6 +22,9 @@ endif()
 install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Language/Eng.ini
               ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Language/Chin.ini
         DESTINATION ${program_dir}/Language)
+if(WIN32)
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${HARMOLOAD_NOTICES} DESTINATION ${program_dir})
+endif()
 
 # What the shipped programs are made from, for scripts/list-build-inputs.sh (the notices check):
 # each program, its link map, and the object folders of the program and of every library it
@@ -142,6 +145,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Writes firmware and sound-data updates into a USB musical instrument")
 set(CPACK_PACKAGE_CONTACT "${HARMOLOAD_MAINTAINER}")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Harmoload)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
@@ -154,12 +158,18 @@ if(WIN32)
     set(CPACK_NSIS_PACKAGE_NAME Harmoload)  # also the Start-menu folder
     set(CPACK_NSIS_DISPLAY_NAME "Harmoload")
     set(CPACK_NSIS_INSTALLED_ICON_NAME Harmoload.exe)
-    set(CPACK_NSIS_MUI_FINISHPAGE_RUN Harmoload.exe)
     # The Start-menu entry.
     set(CPACK_PACKAGE_EXECUTABLES Harmoload Harmoload)
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+    # The Finish page starts the program through Explorer, unelevated (FolderProtection.nsh).
     set(CPACK_NSIS_DEFINES
-        "Target amd64-unicode\n!include '${HARMOLOAD_PACKAGING_DIR}/windows/FileAssociation.nsh'")
+        "Target amd64-unicode
+!include '${HARMOLOAD_PACKAGING_DIR}/windows/FileAssociation.nsh'
+!include '${HARMOLOAD_PACKAGING_DIR}/windows/FolderProtection.nsh'
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT 'Start Harmoload'
+!define MUI_FINISHPAGE_RUN_FUNCTION HarmoloadStartUnelevated")
+    set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "!insertmacro HarmoloadProtectFolder")
     set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro HarmoloadRegisterPackages")
     set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!insertmacro HarmoloadUnregisterPackages")
 else()

@@ -16,6 +16,7 @@ kind="$1"
 build="$(cd "$2" && pwd)"
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
 notices="$here/../THIRD-PARTY-NOTICES.txt"
+license="$here/../LICENSE"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
@@ -156,12 +157,25 @@ check "the installer is named for the version ($version)" test -f "$installer"
 check "the zip is named for the version ($version)" test -f "$zip"
 [ -f "$installer" ] || finish
 unzip -Z1 "$zip" >"$work/zip"
-for file in Harmoload.exe harmoload-cli.exe Language/Eng.ini Language/Chin.ini; do
+shipped_files=(Harmoload.exe harmoload-cli.exe Language/Eng.ini Language/Chin.ini LICENSE
+    THIRD-PARTY-NOTICES.txt)
+for file in "${shipped_files[@]}"; do
     check "the zip holds $file" contains "$work/zip" "^harmoload-${version}-win64/$file$"
 done
-check "the zip holds nothing else" test "$(grep -vc '/$' "$work/zip")" -eq 4
+check "the zip holds nothing else" test "$(grep -vc '/$' "$work/zip")" -eq "${#shipped_files[@]}"
 check "every package the programs are made from has its notice" \
     every_input_has_a_notice libcli11-dev nlohmann-json3-dev mingw-w64-x86-64-dev
+# What the installer does is in the script CPack wrote for makensis.
+script="$build/packages/_CPack_Packages/win64/NSIS/project.nsi"
+line_of() { grep -n -m1 -- "$1" "$script" | cut -d: -f1; }
+check "the installer shows the license on a page before installing" \
+    bash -c "grep -qF 'MUI_PAGE_LICENSE \"$(cd "$here/.." && pwd)/LICENSE\"' '$script' &&
+             [ $(line_of 'MUI_PAGE_LICENSE') -lt $(line_of 'MUI_PAGE_INSTFILES') ]"
+check "it gives the program folder its protection before it copies a file into it" \
+    test "$(line_of '^ *!insertmacro HarmoloadProtectFolder')" -lt "$(line_of '^ *File /r')"
+check "its Finish page starts the program through Explorer, not elevated" \
+    bash -c "grep -q '^!define MUI_FINISHPAGE_RUN_FUNCTION HarmoloadStartUnelevated' '$script' &&
+             ! grep -q 'MUI_FINISHPAGE_RUN \"' '$script'"
 
 drive="$WINEPREFIX/drive_c"
 target="$drive/Program Files/Harmoload"
@@ -174,17 +188,19 @@ if [ -f "$uninstaller" ]; then
 fi
 
 wine "$installer" /S >/dev/null 2>&1
-check "the silent installer puts both programs and the languages in Program Files" \
-    test -f "$target/Harmoload.exe" -a -f "$target/harmoload-cli.exe" \
-    -a -f "$target/Language/Eng.ini" -a -f "$target/Language/Chin.ini" -a -f "$uninstaller"
+check "the silent installer puts the programs, languages, license and notices in Program Files" \
+    bash -c "cd '$target' && ls ${shipped_files[*]} Uninstall.exe"
+check "the installed license and notices are the tree's" \
+    bash -c "cmp '$license' '$target/LICENSE' && cmp '$notices' '$target/THIRD-PARTY-NOTICES.txt'"
 check "it adds the Start-menu entry" test -f "$start_menu/Harmoload.lnk"
 wine "$target/harmoload-cli.exe" --version >"$work/version" 2>&1
-check "the installed harmoload-cli.exe --version prints $version" \
-    contains "$work/version" "^harmoload-cli ${version//./\\.}"$'\r?$'
+check "the installed harmoload-cli.exe --version prints $version, the copyright and the license" \
+    version_names_license "$work/version" harmoload-cli
 for program in Harmoload.exe harmoload-cli.exe; do
-    strings -el "$target/$program" | grep -A1 -x FileVersion >"$work/resource"
-    check "the version resource of $program says $version" \
-        contains "$work/resource" "^${version//./\\.}$"
+    strings -el "$target/$program" | grep -A1 -x -e FileVersion -e LegalCopyright >"$work/resource"
+    check "the version resource of $program says $version and the copyright" \
+        bash -c "grep -qx '${version}' '$work/resource' &&
+                 grep -qx 'Copyright (C) 2026 The Harmoload developers' '$work/resource'"
 done
 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Harmoload' \
     /v DisplayVersion >"$work/registered" 2>&1
