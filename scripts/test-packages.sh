@@ -109,9 +109,13 @@ if [ "$kind" = deb ]; then
                      grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' &&
                  grep -qx 'Copyright: 2026 The Harmoload developers' '$doc/copyright' &&
                  grep -qx 'License: Expat' '$doc/copyright'"
-    for piece in CLI11 nlohmann/json; do
+    # Each piece the notices say is compiled in.
+    awk '/^== .* ==$/ { title = substr($0, 4, length($0) - 6) } /^In: .*compiled in/ { print title }' \
+        "$notices" >"$work/compiled-in"
+    check "the notices name pieces compiled in" test -s "$work/compiled-in"
+    while read -r piece; do
         check "its copyright file covers $piece" contains "$doc/copyright" "$piece"
-    done
+    done <"$work/compiled-in"
     zcat "$doc/changelog.gz" >"$work/changelog"
     check "its changelog's latest entry is $version" \
         bash -c "[ \"\$(dpkg-parsechangelog -l '$work/changelog' -S Version)\" = '$version' ]"
