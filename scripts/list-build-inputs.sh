@@ -6,7 +6,7 @@
 # cmake/Packaging.cmake lists the programs, their object folders and their link maps.
 #   list-build-inputs.sh BUILD_DIR
 set -euo pipefail
-build="$(cd "$1" && pwd)"
+build="$(cd "$1" && pwd -P)"
 source_dir="$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")"
 source_dir="$(cd "$source_dir" && pwd -P)"
 shipped="$build/packaging/shipped-programs.txt"
