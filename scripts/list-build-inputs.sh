@@ -34,6 +34,8 @@ while read -r program; do
     done
 done < <(sed -n 's/^program //p' "$shipped") >>"$work/inputs"
 
+[ -s "$work/inputs" ] || { echo "list-build-inputs.sh: nothing found in $build" >&2; exit 1; }
+
 # Each file's owning package, asked of dpkg in batches: first the path as the build named it,
 # then through its links, then without /usr (packages of the merged /usr name /lib).
 cd "$build"
