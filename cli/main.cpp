@@ -21,8 +21,10 @@ int main(int argc, char** argv) {
 
     CLI::App app{"Harmoload: writes firmware and sound-data updates into a USB instrument",
                  "harmoload-cli"};
-    // "harmoload-cli 2.1.0": the name first, as help2man reads it for the manual page.
-    const std::string versionText = std::string("harmoload-cli ") + kProgramVersion;
+    // "harmoload-cli 2.1.0": the name first, as help2man reads it for the manual page, then the
+    // copyright and the license.
+    const std::string versionText =
+        std::string("harmoload-cli ") + kProgramVersion + "\n" + kCopyrightNotice;
     app.set_version_flag("--version", versionText);
     app.require_subcommand(1);
     // Options are spelled --name on every system; "/path" is a path, never an option.

@@ -13,8 +13,9 @@ packages=(
     # Windows build, run under Wine (GUI tests under Xvfb)
     g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-wqy-microhei imagemagick xdotool
     fonts-liberation2
-    # packages: the Windows installer (makensis), the .deb's manual page and dependencies
-    nsis help2man dpkg-dev unzip
+    # packages: the Windows installer (makensis), the .deb's manual pages, dependencies and
+    # Debian's checker
+    nsis help2man dpkg-dev unzip lintian
     # the simulated instrument as a USB device (usbredir), and the real-kernel test: QEMU boots
     # a Debian kernel from an initramfs built of busybox and the native programs
     libusbredirparser-dev qemu-system-x86 busybox-static cpio xz-utils

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "HarmoloadVersion.h"
 #include "platform/Clock.h"
 #include "sim/SimulatedInstrument.h"
 #include "sim/SimulatorOptions.h"
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
     CLI::App app{
         "Serves the simulated instrument as a USB device over usbredir (QEMU's usb-redir "
         "device), for one connection, and reports the instrument's state when it ends"};
+    app.set_version_flag(
+        "--version", std::string("harmoload-sim-usb ") + kProgramVersion + "\n" + kCopyrightNotice);
     std::string listenText;
     const char* fromEnvironment = std::getenv(sim::kSimulatorEnvironmentVariable);
     std::string description = fromEnvironment != nullptr ? fromEnvironment : "";
