@@ -28,7 +28,7 @@ namespace {
 constexpr COLORREF kTransparentWhite = RGB(255, 255, 255);
 
 // The dialog's look for an image button: the dialog shows through, no frame, the hand cursor.
-void ConfigureImageButton(ImageButton& button) {
+void ConfigureImageButton(controls::ImageButton& button) {
     button.setTransparent(true);
     button.setFlatBorder(false, true);
     button.setHoverCursor(IDC_HAND_CURSOR, false);

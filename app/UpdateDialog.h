@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/CMyGroupbox.h"
+#include "controls/RoundedGroupBox.h"
 #include "controls/DragValueEdit.h"
 #include "controls/ImageButton.h"
 #include "flash/FlashCommandEngine.h"
@@ -109,11 +109,11 @@ class UpdateDialog : public ui::Dialog {
     std::wstring model_;
     std::wstring version_;
     HICON icon_ = nullptr;
-    ImageButton browseButton_;
-    ImageButton updateButton_;
-    DragValueEdit pathBox_;
-    CMyGroupbox groupBox1_;
-    CMyGroupbox groupBox2_;
+    controls::ImageButton browseButton_;
+    controls::ImageButton updateButton_;
+    controls::DragValueEdit pathBox_;
+    controls::RoundedGroupBox groupBox1_;
+    controls::RoundedGroupBox groupBox2_;
     // The opened package; verification fills a record of its own and replaces this one only
     // when the file passes, so a bad file never mixes with the package opened before.
     OpenedPackage package_;

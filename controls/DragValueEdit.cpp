@@ -9,7 +9,7 @@
 #include "ui/MessageTable.h"
 #include "ui/WideText.h"
 
-namespace harmoload {
+namespace harmoload::controls {
 
 struct DragValueEditMessages {
     static constexpr ui::MessageEntry<DragValueEdit> kTable[] = {
@@ -131,4 +131,4 @@ void DragValueEdit::drawFrame(HDC dc) {
     DeleteObject(brush);
 }
 
-}  // namespace harmoload
+}  // namespace harmoload::controls

@@ -9,7 +9,7 @@
 
 #include "ui/Control.h"
 
-namespace harmoload {
+namespace harmoload::controls {
 
 class DragValueEdit : public ui::Control {
   public:
@@ -43,4 +43,4 @@ class DragValueEdit : public ui::Control {
     BOOL dragging_ = FALSE;
 };
 
-}  // namespace harmoload
+}  // namespace harmoload::controls

@@ -2,14 +2,10 @@
 
 #include "ui/DataExchange.h"
 
-namespace harmoload {
+namespace harmoload::controls {
 
 // The button's tables: its own messages, and those its parent hands back to it.
 struct ImageButtonMessages {
-    static bool OnGetImage(ImageButton& button, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-        result = button.onGetImage(wParam, lParam);
-        return true;
-    }
     static constexpr ui::MessageEntry<ImageButton> kOwn[] = {
         ui::OnGetDlgCode<&ImageButton::onGetDlgCode>(),
         ui::OnSetButtonStyle<&ImageButton::onSetStyle>(),
@@ -24,7 +20,7 @@ struct ImageButtonMessages {
         ui::OnEnable<&ImageButton::onEnable>(),
         ui::OnSetCursor<&ImageButton::onSetCursor>(),
         ui::AfterDefault<&ImageButton::onSysColorChange, WM_SYSCOLORCHANGE>(),
-        {BM_GETIMAGE, 0, &OnGetImage},
+        ui::OnGetImage<&ImageButton::onGetImage>(),
     };
     static constexpr ui::MessageEntry<ImageButton> kReflected[] = {
         ui::OnDrawItem<&ImageButton::onDrawItem>(),
@@ -465,4 +461,4 @@ void ImageButton::dropSnapshot() {
     snapshot_ = Snapshot{};
 }
 
-}  // namespace harmoload
+}  // namespace harmoload::controls

@@ -14,7 +14,7 @@
 #include "ui/Control.h"
 #include "ui/MessageTable.h"
 
-namespace harmoload {
+namespace harmoload::controls {
 
 class ImageButton : public ui::Control {
   public:
@@ -97,8 +97,8 @@ class ImageButton : public ui::Control {
     void onSysColorChange();
     HBRUSH onCtlColor(HDC) { return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)); }
     void onReflectedClick();
-    // BM_GETIMAGE: the first image's bitmap, as the button keeps it.
-    LRESULT onGetImage(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(images_[0].bitmap); }
+    // BM_GETIMAGE: the first image's bitmap, as the button keeps it, whatever the type asked.
+    HANDLE onGetImage(UINT) { return images_[0].bitmap; }
 
     void cancelHover();
     void repaint(bool erase);
@@ -132,4 +132,4 @@ class ImageButton : public ui::Control {
     std::array<ImageSlot, 2> images_{};
 };
 
-}  // namespace harmoload
+}  // namespace harmoload::controls

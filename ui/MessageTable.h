@@ -241,6 +241,17 @@ constexpr MessageEntry<detail::WindowOf<Method>> OnGetCheck() {
             }};
 }
 
+// HANDLE onGetImage(UINT type): BM_GETIMAGE, the image of the given type (IMAGE_BITMAP,
+// IMAGE_ICON) the button shows, or null.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnGetImage() {
+    return {BM_GETIMAGE, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM, LRESULT& result) {
+                result = reinterpret_cast<LRESULT>((window.*Method)(static_cast<UINT>(wParam)));
+                return true;
+            }};
+}
+
 // HBRUSH onCtlColor(HDC dc): a control's colour request (WM_CTLCOLORBTN, WM_CTLCOLORSTATIC),
 // reflected back to the control.
 template <auto Method>

@@ -171,16 +171,6 @@ TEST_F(UpdateDialogTest, InstructionLineWithInstrument) {
     EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_ENGLISH));
 }
 
-TEST_F(UpdateDialogTest, ChineseImagesFollowTheInstrument) {
-    WriteLanguageFile(folder, "Chin.ini", "chin");
-    {
-        RunningDialog running(OptionsIn(folder, 0x0804), /*instrument=*/true);
-        EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_CHINESE));
-    }
-    RunningDialog running(OptionsIn(folder, 0x0804), /*instrument=*/false);
-    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_CHINESE_GREY));
-}
-
 // ---- Opening a package ----------------------------------------------------------------------
 
 class DropTest : public UpdateDialogTest, public ::testing::WithParamInterface<const char*> {};

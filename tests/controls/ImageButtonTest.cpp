@@ -14,6 +14,8 @@
 namespace harmoload::testing {
 namespace {
 
+using controls::ImageButton;
+
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 // The front flap of the open-folder picture.
 constexpr COLORREF kFolderFlap = RGB(0xfb, 0xd7, 0x5b);

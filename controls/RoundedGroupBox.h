@@ -8,13 +8,11 @@
 
 #include "ui/Control.h"
 
-namespace harmoload {
+namespace harmoload::controls {
 
-class CMyGroupbox : public ui::Control {
+class RoundedGroupBox : public ui::Control {
   public:
-    enum class CaptionAlign { Left = 0, Centre = 1, Right = 2 };
-
-    // Corner radius in pixels, and the caption's distance from the left and right edges.
+    // Corner radius in pixels, and the caption's distance from the left edge.
     void setRadius(int radius) { radius_ = radius; }
     int radius() const { return radius_; }
 
@@ -22,13 +20,12 @@ class CMyGroupbox : public ui::Control {
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
   private:
-    friend struct CMyGroupboxMessages;
+    friend struct RoundedGroupBoxMessages;
 
     bool onPaint();
     void onPrintClient(HDC dc, LPARAM) { paint(dc); }
     void paint(HDC dc);
 
-    CaptionAlign captionAlign_ = CaptionAlign::Left;
     int radius_ = 20;
     int lineWidth_ = 2;
     COLORREF captionColor_ = RGB(0, 70, 213);
@@ -36,4 +33,4 @@ class CMyGroupbox : public ui::Control {
     COLORREF shadowColor_ = RGB(224, 232, 217);
 };
 
-}  // namespace harmoload
+}  // namespace harmoload::controls

@@ -1,4 +1,4 @@
-#include "controls/CMyGroupbox.h"
+#include "controls/RoundedGroupBox.h"
 
 #include <algorithm>
 #include <string>
@@ -11,12 +11,12 @@
 #include "ui/DataExchange.h"
 #include "ui/MessageTable.h"
 
-namespace harmoload {
+namespace harmoload::controls {
 
-struct CMyGroupboxMessages {
-    static constexpr ui::MessageEntry<CMyGroupbox> kTable[] = {
-        ui::OnPaint<&CMyGroupbox::onPaint>(),
-        ui::OnPrint<&CMyGroupbox::onPrintClient>(WM_PRINTCLIENT),
+struct RoundedGroupBoxMessages {
+    static constexpr ui::MessageEntry<RoundedGroupBox> kTable[] = {
+        ui::OnPaint<&RoundedGroupBox::onPaint>(),
+        ui::OnPrint<&RoundedGroupBox::onPrintClient>(WM_PRINTCLIENT),
     };
 };
 
@@ -69,12 +69,12 @@ class FramePainter {
 
 }  // namespace
 
-bool CMyGroupbox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    return ui::DispatchMessageTo<CMyGroupbox>(CMyGroupboxMessages::kTable, *this, message, wParam,
+bool RoundedGroupBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return ui::DispatchMessageTo<RoundedGroupBox>(RoundedGroupBoxMessages::kTable, *this, message, wParam,
                                               lParam, result);
 }
 
-bool CMyGroupbox::onPaint() {
+bool RoundedGroupBox::onPaint() {
     PAINTSTRUCT paintStruct{};
     HDC dc = BeginPaint(hwnd(), &paintStruct);
     paint(dc);
@@ -82,7 +82,7 @@ bool CMyGroupbox::onPaint() {
     return true;
 }
 
-void CMyGroupbox::paint(HDC dc) {
+void RoundedGroupBox::paint(HDC dc) {
     const std::wstring caption = ui::WindowText(hwnd());
     auto* font = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
     HGDIOBJ previousFont = font != nullptr ? SelectObject(dc, font) : nullptr;
@@ -97,12 +97,8 @@ void CMyGroupbox::paint(HDC dc) {
     SIZE extent{};
     GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
     const int captionWidth = std::min<int>(extent.cx, width - 2 * r);
-    int x0 = r;
-    if (captionAlign_ == CaptionAlign::Centre) {
-        x0 = r + (width - 2 * r - captionWidth) / 2;
-    } else if (captionAlign_ == CaptionAlign::Right) {
-        x0 = width - r - captionWidth;
-    }
+    // The caption sits at the left, one radius in.
+    const int x0 = r;
     RECT captionArea{x0, 0, x0 + captionWidth, extent.cy};
 
     // The shadow two pixels down and to the right, the caption over it.
@@ -137,4 +133,4 @@ void CMyGroupbox::paint(HDC dc) {
     }
 }
 
-}  // namespace harmoload
+}  // namespace harmoload::controls
