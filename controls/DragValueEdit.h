@@ -15,10 +15,13 @@ class DragValueEdit : public ui::Control {
   public:
     // The frame's colour.
     static constexpr COLORREF kFrameColor = RGB(123, 158, 189);
-    // Pixels of pointer travel per step of the value.
+    // Pixels of pointer travel per step of the value, at 96 DPI.
     static constexpr int kPixelsPerStep = 8;
 
     bool dragging() const { return dragging_ != FALSE; }
+
+    // The drag step and the frame's width at the DPI; the frame is one pixel wide at 96 DPI.
+    void setDpi(UINT dpi);
 
   protected:
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -33,6 +36,7 @@ class DragValueEdit : public ui::Control {
     void onSetFocus() { selectAll(); }
     void onNcPaint();
     void onPrint(HDC dc, LPARAM flags);
+    void onNcCalcSize(RECT& client);
 
     bool hasNumericText() const;
     void selectAll();
@@ -41,6 +45,8 @@ class DragValueEdit : public ui::Control {
 
     POINT dragAnchor_{0, 0};
     BOOL dragging_ = FALSE;
+    int pixelsPerStep_ = kPixelsPerStep;
+    int frameWidth_ = 1;
 };
 
 }  // namespace harmoload::controls

@@ -1,6 +1,7 @@
 #include "controls/ImageButton.h"
 
 #include "ui/DataExchange.h"
+#include "ui/Dpi.h"
 
 namespace harmoload::controls {
 
@@ -31,20 +32,8 @@ struct ImageButtonMessages {
 
 namespace {
 
-bool IsCheckBoxType(LONG_PTR style) {
-    switch (style & BS_TYPEMASK) {
-        case BS_CHECKBOX:
-        case BS_AUTOCHECKBOX:
-        case BS_3STATE:
-        case BS_AUTO3STATE:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// A one-pixel frame: first colour on top and left, second on bottom and right.
-void DrawFrame(HDC dc, const RECT& area, COLORREF topLeft, COLORREF bottomRight) {
+// One pixel of a frame: first colour on top and left, second on bottom and right.
+void DrawFrameLine(HDC dc, const RECT& area, COLORREF topLeft, COLORREF bottomRight) {
     const LONG width = area.right - area.left;
     const LONG height = area.bottom - area.top;
     const auto fill = [dc](LONG x, LONG y, LONG w, LONG h, COLORREF color) {
@@ -58,6 +47,26 @@ void DrawFrame(HDC dc, const RECT& area, COLORREF topLeft, COLORREF bottomRight)
     fill(area.right - 1, area.top, 1, height, bottomRight);
     fill(area.left, area.bottom - 1, width, 1, bottomRight);
     SetBkColor(dc, previous);
+}
+
+bool IsCheckBoxType(LONG_PTR style) {
+    switch (style & BS_TYPEMASK) {
+        case BS_CHECKBOX:
+        case BS_AUTOCHECKBOX:
+        case BS_3STATE:
+        case BS_AUTO3STATE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A frame of the width: first colour on top and left, second on bottom and right.
+void DrawFrame(HDC dc, RECT area, COLORREF topLeft, COLORREF bottomRight, int lineWidth) {
+    for (int line = 0; line < lineWidth; ++line) {
+        DrawFrameLine(dc, area, topLeft, bottomRight);
+        InflateRect(&area, -1, -1);
+    }
 }
 
 }  // namespace
@@ -82,6 +91,14 @@ void ImageButton::onAttached() {
     SetWindowLongPtrW(hwnd(), GWL_STYLE, (style & ~LONG_PTR{BS_TYPEMASK}) | BS_OWNERDRAW);
     SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ImageButton::setDpi(UINT dpi) {
+    imageMarginX_ = ui::ScaleToDpi(kImageMarginX, dpi);
+    pressedOffset_ = {ui::ScaleToDpi(kPressedOffset, dpi), ui::ScaleToDpi(kPressedOffset, dpi)};
+    borderWidth_ = ui::ScaleToDpi(1, dpi);
+    dropSnapshot();
+    repaint(true);
 }
 
 int ImageButton::setBitmapResources(int firstId, COLORREF firstTransparent, int secondId,
@@ -356,9 +373,9 @@ void ImageButton::drawBorder(HDC dc, const RECT& area) {
     const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
     const COLORREF highlight = GetSysColor(COLOR_BTNHILIGHT);
     if (pressed_) {
-        DrawFrame(dc, area, shadow, highlight);
+        DrawFrame(dc, area, shadow, highlight, borderWidth_);
     } else if (hovered_) {
-        DrawFrame(dc, area, highlight, shadow);
+        DrawFrame(dc, area, highlight, shadow, borderWidth_);
     }
 }
 

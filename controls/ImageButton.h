@@ -48,6 +48,10 @@ class ImageButton : public ui::Control {
 
     bool hovered() const { return hovered_ != FALSE; }
 
+    // The lengths of its look at the DPI: the pressed picture's shift, the caption's gap and the
+    // hover frame's width, given at 96 DPI.
+    void setDpi(UINT dpi);
+
     bool handleReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
   protected:
@@ -109,8 +113,9 @@ class ImageButton : public ui::Control {
 
     // Fields as the button's users know them; the flags are Win32 BOOLs.
     BOOL embossDisabled_ = TRUE;
-    int imageMarginX_ = 3;
-    POINT pressedOffset_{1, 1};
+    int imageMarginX_ = kImageMarginX;
+    POINT pressedOffset_{kPressedOffset, kPressedOffset};
+    int borderWidth_ = 1;
     COLORREF backgroundColor_;
     // The program never changes it.
     BOOL flat_ = TRUE;
@@ -130,6 +135,10 @@ class ImageButton : public ui::Control {
     Snapshot snapshot_;
     BOOL checkState_ = FALSE;
     std::array<ImageSlot, 2> images_{};
+
+    // The lengths at 96 DPI.
+    static constexpr int kImageMarginX = 3;
+    static constexpr int kPressedOffset = 1;
 };
 
 }  // namespace harmoload::controls

@@ -9,6 +9,7 @@
 #include <gdiplus.h>
 
 #include "ui/DataExchange.h"
+#include "ui/Dpi.h"
 #include "ui/MessageTable.h"
 
 namespace harmoload::controls {
@@ -70,8 +71,23 @@ class FramePainter {
 }  // namespace
 
 bool RoundedGroupBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    return ui::DispatchMessageTo<RoundedGroupBox>(RoundedGroupBoxMessages::kTable, *this, message, wParam,
-                                              lParam, result);
+    return ui::DispatchMessageTo<RoundedGroupBox>(RoundedGroupBoxMessages::kTable, *this, message,
+                                                  wParam, lParam, result);
+}
+
+void RoundedGroupBox::setRadius(int radius) {
+    radiusAt96_ = radius;
+    radius_ = ui::ScaleToDpi(radius, dpi_);
+}
+
+void RoundedGroupBox::setDpi(UINT dpi) {
+    dpi_ = dpi;
+    radius_ = ui::ScaleToDpi(radiusAt96_, dpi);
+    lineWidth_ = ui::ScaleToDpi(kLineWidth, dpi);
+    shadowOffset_ = ui::ScaleToDpi(kShadowOffset, dpi);
+    if (hwnd() != nullptr) {
+        InvalidateRect(hwnd(), nullptr, TRUE);
+    }
 }
 
 bool RoundedGroupBox::onPaint() {
@@ -101,13 +117,13 @@ void RoundedGroupBox::paint(HDC dc) {
     const int x0 = r;
     RECT captionArea{x0, 0, x0 + captionWidth, extent.cy};
 
-    // The shadow two pixels down and to the right, the caption over it.
+    // The shadow down and to the right (two pixels at 96 DPI), the caption over it.
     const int previousMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF previousColor = SetTextColor(dc, shadowColor_);
     const UINT format = DT_SINGLELINE | DT_CENTER | DT_VCENTER;
-    OffsetRect(&captionArea, 2, 2);
+    OffsetRect(&captionArea, shadowOffset_, shadowOffset_);
     DrawTextW(dc, caption.c_str(), -1, &captionArea, format);
-    OffsetRect(&captionArea, -2, -2);
+    OffsetRect(&captionArea, -shadowOffset_, -shadowOffset_);
     SetTextColor(dc, captionColor_);
     DrawTextW(dc, caption.c_str(), -1, &captionArea, format);
     SetTextColor(dc, previousColor);

@@ -252,6 +252,19 @@ constexpr MessageEntry<detail::WindowOf<Method>> OnGetImage() {
             }};
 }
 
+// void onNcCalcSize(RECT& client): WM_NCCALCSIZE, after the default; the handler may narrow the
+// client rectangle the default left (the first of the rectangles when wParam is TRUE).
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnNcCalcSize() {
+    return {WM_NCCALCSIZE, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                result = window.defaultHandling(WM_NCCALCSIZE, wParam, lParam);
+                // Both forms start with the client rectangle.
+                (window.*Method)(*reinterpret_cast<RECT*>(lParam));
+                return true;
+            }};
+}
+
 // HBRUSH onCtlColor(HDC dc): a control's colour request (WM_CTLCOLORBTN, WM_CTLCOLORSTATIC),
 // reflected back to the control.
 template <auto Method>
@@ -297,6 +310,18 @@ constexpr MessageEntry<detail::WindowOf<Method>> OnQueryEndSession() {
     return {WM_QUERYENDSESSION, 0,
             [](detail::WindowOf<Method>& window, WPARAM, LPARAM, LRESULT& result) {
                 result = (window.*Method)() ? TRUE : FALSE;
+                return true;
+            }};
+}
+
+// void onDpiChanged(UINT dpi, const RECT& suggested): WM_DPICHANGED, the window on a monitor of
+// another scale, with the window rectangle the system suggests for it (screen coordinates).
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnDpiChanged() {
+    return {WM_DPICHANGED, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                (window.*Method)(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+                result = 0;
                 return true;
             }};
 }

@@ -521,13 +521,15 @@ TEST_F(DialogDriverPipeRunTest, TheSamplePackageUpdatesThroughTheDriverPipes) {
 
 // The dialog as the user sees it with the build's language files, in English and Chinese: ready
 // (the coloured Update image), in the middle of a run, its result message and after the run;
-// kept as test artefacts.
+// kept as test artefacts. During the run the progress bar shows where Update was; after it,
+// Update is back as it was.
 TEST_F(DialogUpdateRunTest, ScreenshotsOfAnUpdate) {
     ui::GdiplusSession gdiplus;
     std::filesystem::copy(TempFolder::AsPath(ProgramDirectory() + "Language"),
                           TempFolder::AsPath(folder.path("Language")),
                           std::filesystem::copy_options::recursive |
                               std::filesystem::copy_options::overwrite_existing);
+    // Returns the screen's pixels where Update lies.
     const auto shoot = [](RunningDialog& running, HWND window, const std::string& name) {
         RedrawWindow(window, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -536,23 +538,27 @@ TEST_F(DialogUpdateRunTest, ScreenshotsOfAnUpdate) {
         const std::filesystem::path file = ArtefactsFolder() / name;
         EXPECT_TRUE(SaveScreenshot(window, file));
         EXPECT_GT(std::filesystem::file_size(file), 1000u);
+        return ScreenPixels(running.item(IDC_BTN_UPDATE));
     };
     for (const uint16_t languageId : {uint16_t{0x0409}, kChineseLangId}) {
         const std::string language = languageId == kChineseLangId ? "-chinese" : "";
         ASSERT_TRUE(attach());
         RunningDialog running(OptionsIn(folder, languageId), OwnLinks{});
         running.drop({package});
-        shoot(running, running.window(), "dialog-update-ready" + language + ".png");
+        const std::vector<uint32_t> ready =
+            shoot(running, running.window(), "dialog-update-ready" + language + ".png");
 
         ClickUpdate(running);
         EXPECT_TRUE(WaitFor([&] { return Progress(running).position >= 2; }));
-        shoot(running, running.window(), "dialog-update-running" + language + ".png");
+        EXPECT_NE(shoot(running, running.window(), "dialog-update-running" + language + ".png"),
+                  ready);
 
         HWND result = running.waitForBox(L"Success");
         ASSERT_NE(result, nullptr);
         shoot(running, result, "dialog-update-result" + language + ".png");
         closeResultAndWaitForTheEnd(running, result);
-        shoot(running, running.window(), "dialog-update-done" + language + ".png");
+        EXPECT_EQ(shoot(running, running.window(), "dialog-update-done" + language + ".png"),
+                  ready);
     }
 }
 

@@ -13,6 +13,7 @@
 #include "DialogDriver.h"
 #include "DialogFixture.h"
 #include "res/resource.h"
+#include "ui/Dpi.h"
 
 namespace harmoload::testing {
 namespace {
@@ -139,6 +140,73 @@ TEST_F(UpdateDialogTest, SystemColourChangeReachesTheButtons) {
         refreshed = ButtonBackground(update);
     }
     EXPECT_EQ(refreshed, kRed) << "after " << attempt << " attempts";
+}
+
+// ---- Scale ----------------------------------------------------------------------------------
+
+struct Layout {
+    std::vector<RECT> places;
+    LONG fontHeight;
+};
+
+// Where each control of the dialog lies (client coordinates) and the height of the controls' font.
+Layout LayoutOf(HWND dialog) {
+    Layout layout{};
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT place{};
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+        layout.places.push_back(place);
+    }
+    LOGFONTW font{};
+    GetObjectW(
+        reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_STC_INSTRUCTION, WM_GETFONT, 0, 0)),
+        sizeof font, &font);
+    layout.fontHeight = font.lfHeight;
+    return layout;
+}
+
+void MoveToDpi(const RunningDialog& running, UINT dpi, const RECT& suggested) {
+    SendMessageW(running.window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+}
+
+TEST_F(UpdateDialogTest, MovedToAScreenOfTwiceTheScaleTheDialogDoublesAndBack) {
+    RunningDialog running(OptionsIn(folder), /*instrument=*/true);
+    ASSERT_EQ(ui::WindowDpi(running.window()), ui::kDefaultDpi) << "runs at 100 %";
+    const Layout before = LayoutOf(running.window());
+    RECT window{};
+    GetWindowRect(running.window(), &window);
+    const RECT doubled{window.left, window.top, window.left + 2 * (window.right - window.left),
+                       window.top + 2 * (window.bottom - window.top)};
+
+    MoveToDpi(running, 2 * ui::kDefaultDpi, doubled);
+    const Layout after = LayoutOf(running.window());
+    ASSERT_EQ(after.places.size(), before.places.size());
+    for (size_t i = 0; i < before.places.size(); ++i) {
+        EXPECT_EQ(after.places[i].left, 2 * before.places[i].left) << i;
+        EXPECT_EQ(after.places[i].top, 2 * before.places[i].top) << i;
+        EXPECT_EQ(after.places[i].right, 2 * before.places[i].right) << i;
+        EXPECT_EQ(after.places[i].bottom, 2 * before.places[i].bottom) << i;
+    }
+    EXPECT_EQ(after.fontHeight, 2 * before.fontHeight);
+    // The pictures drawn for 200 %.
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_ENGLISH_200));
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_BROWSE)), ResourcePixels(IDB_OPEN_FOLDER_200));
+    // The drawn controls drawn at the new size: the group's frame reaches its new right edge.
+    RECT client{};
+    GetClientRect(running.window(), &client);
+    EXPECT_GE(client.right, after.places.front().right);
+
+    MoveToDpi(running, ui::kDefaultDpi, window);
+    const Layout back = LayoutOf(running.window());
+    for (size_t i = 0; i < before.places.size(); ++i) {
+        EXPECT_TRUE(EqualRect(&back.places[i], &before.places[i])) << i;
+    }
+    EXPECT_EQ(back.fontHeight, before.fontHeight);
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_ENGLISH));
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_BROWSE)), ResourcePixels(IDB_OPEN_FOLDER));
 }
 
 // ---- The instruction line ------------------------------------------------------------------
