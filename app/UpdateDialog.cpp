@@ -41,6 +41,14 @@ constexpr controls::ScaledPictureIds kUpdateChinese{IDB_UPDATE_CHINESE, IDB_UPDA
 constexpr controls::ScaledPictureIds kUpdateChineseGrey{
     IDB_UPDATE_CHINESE_GREY, IDB_UPDATE_CHINESE_GREY_150, IDB_UPDATE_CHINESE_GREY_200};
 
+// The buttons' names for a screen reader: the words of their pictures (the language files have
+// no texts for them), in the language of the pictures the dialog shows.
+constexpr const wchar_t* kBrowseName = L"Browse";
+constexpr const wchar_t* kUpdateName = L"Update";
+// "浏览" (browse) and "更新" (update, the word on the Chinese picture).
+constexpr const wchar_t* kBrowseNameChinese = L"\x6d4f\x89c8";
+constexpr const wchar_t* kUpdateNameChinese = L"\x66f4\x65b0";
+
 // The dialog's look for an image button: the dialog shows through, no frame, the hand cursor.
 void ConfigureImageButton(controls::ImageButton& button) {
     button.setTransparent(true);
@@ -259,6 +267,13 @@ bool UpdateDialog::preTranslateMessage(const MSG& message) {
         (message.hwnd != hwnd() && !IsChild(hwnd(), message.hwnd))) {
         return false;
     }
+    if (message.wParam == VK_TAB) {
+        // The keyboard moves the focus: the drawn buttons show where it is from now on. (The
+        // system tells the controls too where it keeps the dialog's keyboard cues hidden until
+        // now; Wine keeps none hidden and tells nobody.)
+        forwardToControls(WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+        return false;
+    }
     if (message.wParam == VK_RETURN) {
         // Enter acts as Update, whichever control has the focus.
         onUpdate();
@@ -311,6 +326,7 @@ void UpdateDialog::onInitDialog() {
     ConfigureImageButton(updateButton_);
     languageTable_.setFile(options_.programDirectory + LanguageFileName(options_.languageId));
     ApplyDialogTexts(hwnd(), languageTable_);
+    nameControls();
 
     updateInstructionLine(devicePresent_);
     DragAcceptFiles(hwnd(), TRUE);
@@ -448,6 +464,13 @@ void UpdateDialog::setUpdateImage(bool coloured) {
         chinese() ? (coloured ? kUpdateChinese : kUpdateChineseGrey)
                   : (coloured ? kUpdateEnglish : kUpdateEnglishGrey);
     updateButton_.setBitmaps(controls::LoadScaledPicture(image, dpi_), kTransparentWhite);
+}
+
+void UpdateDialog::nameControls() {
+    browseButton_.setAccessibleName(chinese() ? kBrowseNameChinese : kBrowseName);
+    updateButton_.setAccessibleName(chinese() ? kUpdateNameChinese : kUpdateName);
+    // The path box is what its step is about: the group's caption names it.
+    pathBox_.setAccessibleName(ui::WindowText(GetDlgItem(hwnd(), IDC_STC_GROUP1)));
 }
 
 void UpdateDialog::keepTemplateLayout() {

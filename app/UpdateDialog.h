@@ -107,6 +107,8 @@ class UpdateDialog : public ui::Dialog {
     // The controls' places and font as the template made them, from which every DPI is scaled.
     void keepTemplateLayout();
     void layOutForDpi(UINT dpi);
+    // The buttons' and the path box's names for a screen reader.
+    void nameControls();
     bool packageReady() const;
     bool chinese() const { return options_.languageId == kChineseLangId; }
 

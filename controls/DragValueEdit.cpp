@@ -22,6 +22,7 @@ struct DragValueEditMessages {
         ui::OnMessage<&DragValueEdit::onNcPaint>(WM_NCPAINT),
         ui::OnPrint<&DragValueEdit::onPrint>(WM_PRINT),
         ui::OnNcCalcSize<&DragValueEdit::onNcCalcSize>(),
+        ui::OnGetObject<&DragValueEdit::onGetObject>(),
     };
 };
 
@@ -30,12 +31,28 @@ bool DragValueEdit::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
                                                 wParam, lParam, result);
 }
 
+void DragValueEdit::onAttached() {
+    accessible_.reset(AccessibleControl::Create(hwnd(), ROLE_SYSTEM_TEXT));
+}
+
 void DragValueEdit::setDpi(UINT dpi) {
     pixelsPerStep_ = ui::ScaleToDpi(kPixelsPerStep, dpi);
     frameWidth_ = ui::ScaleToDpi(1, dpi);
     // The frame's new width takes its room from the client area.
     SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void DragValueEdit::setAccessibleName(std::wstring name) {
+    if (accessible_ == nullptr) {
+        return;
+    }
+    accessible_->setName(std::move(name));
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd(), OBJID_CLIENT, CHILDID_SELF);
+}
+
+LRESULT DragValueEdit::onGetObject(WPARAM flags, LONG objectId) {
+    return accessible_ != nullptr ? accessible_->answerGetObject(flags, objectId) : 0;
 }
 
 void DragValueEdit::onNcCalcSize(RECT& client) {

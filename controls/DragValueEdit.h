@@ -3,10 +3,15 @@
 // its whole text when it gains the focus, and whose numeric text the user can change by dragging
 // the mouse up or down with the left button held: the pointer hides and returns to where the drag
 // began after every step. A path is not numeric text, so the path box behaves as a plain edit
-// control for it.
+// control for it. A screen reader learns its name (which the box does not show), its role (text)
+// and its text as its value.
 
 #include <windows.h>
 
+#include <memory>
+#include <string>
+
+#include "controls/AccessibleControl.h"
 #include "ui/Control.h"
 
 namespace harmoload::controls {
@@ -22,9 +27,14 @@ class DragValueEdit : public ui::Control {
 
     // The drag step and the frame's width at the DPI; the frame is one pixel wide at 96 DPI.
     void setDpi(UINT dpi);
+    // The name a screen reader announces for the box.
+    void setAccessibleName(std::wstring name);
+    // The object that answers WM_GETOBJECT for the box's client area, or null before attach.
+    AccessibleControl* accessible() const { return accessible_.get(); }
 
   protected:
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void onAttached() override;
 
   private:
     friend struct DragValueEditMessages;
@@ -37,6 +47,7 @@ class DragValueEdit : public ui::Control {
     void onNcPaint();
     void onPrint(HDC dc, LPARAM flags);
     void onNcCalcSize(RECT& client);
+    LRESULT onGetObject(WPARAM flags, LONG objectId);
 
     bool hasNumericText() const;
     void selectAll();
@@ -47,6 +58,7 @@ class DragValueEdit : public ui::Control {
     BOOL dragging_ = FALSE;
     int pixelsPerStep_ = kPixelsPerStep;
     int frameWidth_ = 1;
+    std::unique_ptr<AccessibleControl, AccessibleControl::Disconnect> accessible_;
 };
 
 }  // namespace harmoload::controls

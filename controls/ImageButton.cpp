@@ -22,6 +22,8 @@ struct ImageButtonMessages {
         ui::OnSetCursor<&ImageButton::onSetCursor>(),
         ui::AfterDefault<&ImageButton::onSysColorChange, WM_SYSCOLORCHANGE>(),
         ui::OnGetImage<&ImageButton::onGetImage>(),
+        ui::OnGetObject<&ImageButton::onGetObject>(),
+        ui::OnUpdateUiState<&ImageButton::onUpdateUiState>(),
     };
     static constexpr ui::MessageEntry<ImageButton> kReflected[] = {
         ui::OnDrawItem<&ImageButton::onDrawItem>(),
@@ -91,6 +93,7 @@ void ImageButton::onAttached() {
     SetWindowLongPtrW(hwnd(), GWL_STYLE, (style & ~LONG_PTR{BS_TYPEMASK}) | BS_OWNERDRAW);
     SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    accessible_.reset(AccessibleControl::Create(hwnd(), ROLE_SYSTEM_PUSHBUTTON));
 }
 
 void ImageButton::setDpi(UINT dpi) {
@@ -99,6 +102,29 @@ void ImageButton::setDpi(UINT dpi) {
     borderWidth_ = ui::ScaleToDpi(1, dpi);
     dropSnapshot();
     repaint(true);
+}
+
+void ImageButton::setAccessibleName(std::wstring name) {
+    if (accessible_ == nullptr) {
+        return;
+    }
+    accessible_->setName(std::move(name));
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd(), OBJID_CLIENT, CHILDID_SELF);
+}
+
+LRESULT ImageButton::onGetObject(WPARAM flags, LONG objectId) {
+    return accessible_ != nullptr ? accessible_->answerGetObject(flags, objectId) : 0;
+}
+
+void ImageButton::onUpdateUiState(WORD action, WORD state) {
+    if ((state & UISF_HIDEFOCUS) == 0) {
+        return;
+    }
+    const bool shown = action == UIS_CLEAR;
+    if (shown != focusCues_) {
+        focusCues_ = shown;
+        repaint(false);
+    }
 }
 
 int ImageButton::setBitmapResources(int firstId, COLORREF firstTransparent, int secondId,
@@ -352,7 +378,13 @@ void ImageButton::onDrawItem(const DRAWITEMSTRUCT& item) {
     if (!caption.empty()) {
         drawCaption(dc, area, caption, captionArea);
     }
-    // A flat button draws no focus rectangle.
+    // The system's focus rectangle, once the keyboard has moved the focus: a click gives the
+    // focus without it, as the flat look wants.
+    if (focused_ && focusCues_ && (item.itemState & ODS_NOFOCUSRECT) == 0) {
+        RECT focus = area;
+        InflateRect(&focus, -borderWidth_, -borderWidth_);
+        DrawFocusRect(dc, &focus);
+    }
     SetBkMode(dc, previousMode);
 }
 

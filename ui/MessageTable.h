@@ -252,6 +252,29 @@ constexpr MessageEntry<detail::WindowOf<Method>> OnGetImage() {
             }};
 }
 
+// LRESULT onGetObject(WPARAM flags, LONG objectId): WM_GETOBJECT, an accessible object asked
+// for; 0 leaves the question to the default handling (the system's own objects).
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnGetObject() {
+    return {WM_GETOBJECT, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                result = (window.*Method)(wParam, static_cast<LONG>(lParam));
+                return result != 0;
+            }};
+}
+
+// void onUpdateUiState(WORD action, WORD state): WM_UPDATEUISTATE (UIS_SET or UIS_CLEAR of
+// UISF_HIDEFOCUS and others), after the default.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnUpdateUiState() {
+    return {WM_UPDATEUISTATE, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                result = window.defaultHandling(WM_UPDATEUISTATE, wParam, lParam);
+                (window.*Method)(LOWORD(wParam), HIWORD(wParam));
+                return true;
+            }};
+}
+
 // void onNcCalcSize(RECT& client): WM_NCCALCSIZE, after the default; the handler may narrow the
 // client rectangle the default left (the first of the rectangles when wParam is TRUE).
 template <auto Method>

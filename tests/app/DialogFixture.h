@@ -89,6 +89,23 @@ inline std::vector<uint32_t> ResourcePixels(int bitmapId) {
     return pixels;
 }
 
+// The pixels of a control as it draws itself into a memory context (WM_PRINTCLIENT).
+inline std::vector<uint32_t> PrintedPixels(HWND control) {
+    RECT client{};
+    GetClientRect(control, &client);
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    ReleaseDC(nullptr, screen);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ replaced = SelectObject(dc, bitmap);
+    SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    SelectObject(dc, replaced);
+    DeleteDC(dc);
+    std::vector<uint32_t> pixels = Pixels(bitmap);
+    DeleteObject(bitmap);
+    return pixels;
+}
+
 // The pixels of the picture a button shows.
 inline std::vector<uint32_t> ButtonPixels(HWND button) {
     return Pixels(reinterpret_cast<HBITMAP>(SendMessageW(button, BM_GETIMAGE, IMAGE_BITMAP, 0)));

@@ -492,6 +492,42 @@ TEST_F(DialogUpdateRunTest, AFailedPacketEndsTheRunWithTheFailureFrame) {
     EXPECT_TRUE(updateVisible(running));
 }
 
+// A user without a mouse: the package named on the command line, Tab through the dialog to
+// Update (by way of Browse), which shows that it has the focus, and Space presses it.
+TEST_F(DialogUpdateRunTest, KeyboardAloneUpdatesTheInstrument) {
+    ASSERT_TRUE(attach());
+    UpdateDialogOptions options = OptionsIn(folder);
+    options.startupItems = {package};
+    RunningDialog running(options, OwnLinks{});
+    ASSERT_TRUE(WaitFor([&] { return running.utf8Text(IDC_EDIT_PATH) == package; }));
+    HWND update = running.item(IDC_BTN_UPDATE);
+    ASSERT_EQ(updateImage(running), ResourcePixels(IDB_UPDATE_ENGLISH));
+    const std::vector<uint32_t> unfocused = PrintedPixels(update);
+
+    EXPECT_EQ(running.focus(), running.item(IDC_EDIT_PATH));
+    const auto tab = [&] {
+        running.pressKey(VK_TAB, GetDlgCtrlID(running.focus()));
+        running.sync();
+        return running.focus();
+    };
+    EXPECT_EQ(tab(), running.item(IDC_BTN_BROWSE));
+    // The product model and software version boxes lie between.
+    EXPECT_EQ(tab(), running.item(IDC_EDIT_MODEL));
+    EXPECT_EQ(tab(), running.item(IDC_EDIT_VERSION));
+    ASSERT_EQ(tab(), update);
+    EXPECT_NE(PrintedPixels(update), unfocused);
+    EXPECT_EQ(running.dialog().updateRuns, 0);
+
+    running.pressKey(VK_SPACE, IDC_BTN_UPDATE);
+    std::vector<std::string> shown;
+    HWND result = boxesUntilResult(running, shown);
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(shown, std::vector<std::string>{"Success: <IDS_UPDATE_SUCCESSFUL>"});
+    EXPECT_EQ(simulator().target(kAddress, kDataBytes), data);
+    closeResultAndWaitForTheEnd(running, result);
+    EXPECT_EQ(running.dialog().updateRuns, 1);
+}
+
 // The same dialog with libusb finding nothing and the process's driver pipes finding named
 // pipes that play the instrument: the whole sample package goes through the driver pipes.
 class DialogDriverPipeRunTest : public DialogUpdateRunTest {

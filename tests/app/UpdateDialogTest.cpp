@@ -12,6 +12,8 @@
 
 #include "DialogDriver.h"
 #include "DialogFixture.h"
+#include "controls/DragValueEdit.h"
+#include "controls/ImageButton.h"
 #include "res/resource.h"
 #include "ui/Dpi.h"
 
@@ -142,7 +144,7 @@ TEST_F(UpdateDialogTest, SystemColourChangeReachesTheButtons) {
     EXPECT_EQ(refreshed, kRed) << "after " << attempt << " attempts";
 }
 
-// ---- Scale ----------------------------------------------------------------------------------
+// ---- Scale and accessibility ----------------------------------------------------------------
 
 struct Layout {
     std::vector<RECT> places;
@@ -207,6 +209,80 @@ TEST_F(UpdateDialogTest, MovedToAScreenOfTwiceTheScaleTheDialogDoublesAndBack) {
     EXPECT_EQ(back.fontHeight, before.fontHeight);
     EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_ENGLISH));
     EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_BROWSE)), ResourcePixels(IDB_OPEN_FOLDER));
+}
+
+std::wstring Name(IAccessible& object) {
+    BSTR name = nullptr;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    std::wstring text = SUCCEEDED(object.get_accName(self, &name)) && name != nullptr
+                            ? std::wstring(name, SysStringLen(name))
+                            : L"(none)";
+    SysFreeString(name);
+    return text;
+}
+
+LONG VariantLong(IAccessible& object,
+                 HRESULT (STDMETHODCALLTYPE IAccessible::*question)(VARIANT, VARIANT*)) {
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT answer{};
+    return SUCCEEDED((object.*question)(self, &answer)) && answer.vt == VT_I4 ? answer.lVal : -1;
+}
+
+// The object a screen reader gets for the control: asked of the control's own object directly,
+// since Wine's oleacc makes no standard objects to compare with.
+template <class ControlClass>
+controls::AccessibleControl& AccessibleOf(HWND control) {
+    auto* attached = dynamic_cast<ControlClass*>(ui::Control::FromHandle(control));
+    EXPECT_NE(attached, nullptr);
+    EXPECT_NE(attached->accessible(), nullptr);
+    return *attached->accessible();
+}
+
+TEST_F(UpdateDialogTest, ButtonsAndPathBoxTellAScreenReaderTheirNamesRolesAndStates) {
+    WriteLanguageFile(folder, "Chin.ini", "chin");
+    struct Case {
+        uint16_t languageId;
+        const wchar_t* browse;
+        const wchar_t* update;
+        const wchar_t* pathBox;
+    };
+    for (const Case& c :
+         {Case{0x0409, L"Browse", L"Update", L"eng IDC_STC_GROUP1"},
+          Case{kChineseLangId, L"\u6d4f\u89c8", L"\u66f4\u65b0", L"chin IDC_STC_GROUP1"}}) {
+        SCOPED_TRACE(c.languageId);
+        RunningDialog running(OptionsIn(folder, c.languageId), /*instrument=*/true);
+        running.drop({WritePackage(folder, "a.dat", {"A0"})});
+        auto& browse = AccessibleOf<controls::ImageButton>(running.item(IDC_BTN_BROWSE));
+        auto& update = AccessibleOf<controls::ImageButton>(running.item(IDC_BTN_UPDATE));
+        auto& pathBox = AccessibleOf<controls::DragValueEdit>(running.item(IDC_EDIT_PATH));
+        EXPECT_EQ(Name(browse), c.browse);
+        EXPECT_EQ(Name(update), c.update);
+        EXPECT_EQ(Name(pathBox), c.pathBox);
+        // Nothing of it is drawn: the buttons keep their empty window texts.
+        EXPECT_EQ(running.text(IDC_BTN_UPDATE), L"");
+
+        EXPECT_EQ(VariantLong(update, &IAccessible::get_accRole), ROLE_SYSTEM_PUSHBUTTON);
+        EXPECT_EQ(VariantLong(browse, &IAccessible::get_accRole), ROLE_SYSTEM_PUSHBUTTON);
+        EXPECT_EQ(VariantLong(pathBox, &IAccessible::get_accRole), ROLE_SYSTEM_TEXT);
+        EXPECT_EQ(VariantLong(update, &IAccessible::get_accState), LONG{STATE_SYSTEM_FOCUSABLE});
+        EXPECT_EQ(VariantLong(pathBox, &IAccessible::get_accState),
+                  LONG{STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_READONLY});
+        EnableWindow(running.item(IDC_BTN_UPDATE), FALSE);
+        EXPECT_EQ(VariantLong(update, &IAccessible::get_accState), LONG{STATE_SYSTEM_UNAVAILABLE});
+        EnableWindow(running.item(IDC_BTN_UPDATE), TRUE);
+
+        // A screen reader's "press" is a click.
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        EXPECT_EQ(update.accDoDefaultAction(self), S_OK);
+        running.sync();
+        EXPECT_EQ(running.dialog().updateRuns, 1);
+    }
 }
 
 // ---- The instruction line ------------------------------------------------------------------
