@@ -29,6 +29,13 @@ AccessibleControl* AccessibleControl::Create(HWND control, LONG role) {
     return new AccessibleControl(control, role);
 }
 
+void AccessibleControl::setName(std::wstring name) {
+    name_ = std::move(name);
+    if (control_ != nullptr) {
+        NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, control_, OBJID_CLIENT, CHILDID_SELF);
+    }
+}
+
 LRESULT AccessibleControl::answerGetObject(WPARAM flags, LONG objectId) {
     if (objectId != OBJID_CLIENT || control_ == nullptr) {
         return 0;

@@ -16,7 +16,8 @@ class AccessibleControl : public IAccessible {
     // A new object for the control with one reference, the caller's.
     static AccessibleControl* Create(HWND control, LONG role);
 
-    void setName(std::wstring name) { name_ = std::move(name); }
+    // The name a screen reader announces; a screen reader listening is told it changed.
+    void setName(std::wstring name);
     const std::wstring& name() const { return name_; }
     // The control is going: every later question is answered as for a gone object.
     void disconnect() { control_ = nullptr; }

@@ -43,18 +43,6 @@ void DragValueEdit::setDpi(UINT dpi) {
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void DragValueEdit::setAccessibleName(std::wstring name) {
-    if (accessible_ == nullptr) {
-        return;
-    }
-    accessible_->setName(std::move(name));
-    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd(), OBJID_CLIENT, CHILDID_SELF);
-}
-
-LRESULT DragValueEdit::onGetObject(WPARAM flags, LONG objectId) {
-    return accessible_ != nullptr ? accessible_->answerGetObject(flags, objectId) : 0;
-}
-
 void DragValueEdit::onNcCalcSize(RECT& client) {
     // The standard border is one pixel; a wider frame narrows the client area by the rest.
     InflateRect(&client, 1 - frameWidth_, 1 - frameWidth_);

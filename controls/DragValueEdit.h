@@ -28,7 +28,11 @@ class DragValueEdit : public ui::Control {
     // The drag step and the frame's width at the DPI; the frame is one pixel wide at 96 DPI.
     void setDpi(UINT dpi);
     // The name a screen reader announces for the box.
-    void setAccessibleName(std::wstring name);
+    void setAccessibleName(std::wstring name) {
+        if (accessible_ != nullptr) {
+            accessible_->setName(std::move(name));
+        }
+    }
     // The object that answers WM_GETOBJECT for the box's client area, or null before attach.
     AccessibleControl* accessible() const { return accessible_.get(); }
 
@@ -47,7 +51,9 @@ class DragValueEdit : public ui::Control {
     void onNcPaint();
     void onPrint(HDC dc, LPARAM flags);
     void onNcCalcSize(RECT& client);
-    LRESULT onGetObject(WPARAM flags, LONG objectId);
+    LRESULT onGetObject(WPARAM flags, LONG objectId) {
+        return accessible_ != nullptr ? accessible_->answerGetObject(flags, objectId) : 0;
+    }
 
     bool hasNumericText() const;
     void selectAll();

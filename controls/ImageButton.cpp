@@ -104,18 +104,6 @@ void ImageButton::setDpi(UINT dpi) {
     repaint(true);
 }
 
-void ImageButton::setAccessibleName(std::wstring name) {
-    if (accessible_ == nullptr) {
-        return;
-    }
-    accessible_->setName(std::move(name));
-    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd(), OBJID_CLIENT, CHILDID_SELF);
-}
-
-LRESULT ImageButton::onGetObject(WPARAM flags, LONG objectId) {
-    return accessible_ != nullptr ? accessible_->answerGetObject(flags, objectId) : 0;
-}
-
 void ImageButton::onUpdateUiState(WORD action, WORD state) {
     if ((state & UISF_HIDEFOCUS) == 0) {
         return;

@@ -55,7 +55,11 @@ class ImageButton : public ui::Control {
     // hover frame's width, given at 96 DPI.
     void setDpi(UINT dpi);
     // The name a screen reader announces: the picture's words, since the button shows no text.
-    void setAccessibleName(std::wstring name);
+    void setAccessibleName(std::wstring name) {
+        if (accessible_ != nullptr) {
+            accessible_->setName(std::move(name));
+        }
+    }
     // The object that answers WM_GETOBJECT for the button's client area, or null before attach;
     // the button keeps it.
     AccessibleControl* accessible() const { return accessible_.get(); }
@@ -107,7 +111,9 @@ class ImageButton : public ui::Control {
     void onEnable(bool enabled);
     bool onSetCursor();
     void onSysColorChange();
-    LRESULT onGetObject(WPARAM flags, LONG objectId);
+    LRESULT onGetObject(WPARAM flags, LONG objectId) {
+        return accessible_ != nullptr ? accessible_->answerGetObject(flags, objectId) : 0;
+    }
     void onUpdateUiState(WORD action, WORD state);
     HBRUSH onCtlColor(HDC) { return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)); }
     void onReflectedClick();

@@ -8,9 +8,7 @@
 // After objidl.h, which it needs.
 #include <gdiplus.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <vector>
 
 namespace harmoload::testing {
 
@@ -60,39 +58,6 @@ inline bool SaveScreenshot(HWND window, const std::filesystem::path& file,
     RECT area{};
     GetWindowRect(window, &area);
     return SaveScreenshot(area, file, withPointer);
-}
-
-// The screen's pixels where the window lies, 32 bits each, top row first: what a person sees of
-// it (the pointer left out).
-inline std::vector<uint32_t> ScreenPixels(HWND window) {
-    RECT area{};
-    GetWindowRect(window, &area);
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ replaced = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    std::vector<uint32_t> pixels;
-    if (bits != nullptr) {
-        const auto* first = static_cast<const uint32_t*>(bits);
-        pixels.assign(first, first + static_cast<size_t>(width) * height);
-    }
-    SelectObject(memory, replaced);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
 }
 
 // The artefacts folder, made when missing.
