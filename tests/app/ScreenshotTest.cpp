@@ -1,7 +1,7 @@
 // The dialog as the user sees it, in both languages, with a package open: every text fits its
 // control, the pictures fill their buttons as at 100 %, nothing overlaps, and a screenshot of each
-// is kept as a test artefact (build/<preset>/artefacts). The ctest entries app_dialog_tests_dpi144
-// and _dpi192 run the layout test again on screens of 150 % and 200 %.
+// is kept as a test artefact (build/<preset>/artefacts). The ctest entries app_dialog_tests_dpi120,
+// _dpi144 and _dpi192 run the layout test again on screens of 125 %, 150 % and 200 %.
 
 #include <gtest/gtest.h>
 
