@@ -103,7 +103,7 @@ bool PacketTransferEngine::handshake() {
         }
         clock_.sleep(packet::kHandshakeWait);
         link_.read(&answer, 1);  // a failed read leaves the answer as it was
-        if (answer == frames::kReady) {
+        if (answer == usb::kReady) {
             return true;
         }
     }
@@ -151,7 +151,7 @@ bool PacketTransferEngine::transferData() {
     const auto headerWait = packet::kHeaderWaitPerKiB * (profile_.dataLength / 1024);
     // One answer buffer for every read of the run, filled before each read with what cannot
     // be that read's answer.
-    std::array<uint8_t, frames::kHeaderBytes> answer{};
+    std::array<uint8_t, usb::kHeaderBytes> answer{};
 
     for (int64_t index = 0; index < packets;) {
         const int number = static_cast<int>(index + 1);
@@ -167,7 +167,7 @@ bool PacketTransferEngine::transferData() {
             return false;
         }
         clock_.sleep(headerWait);
-        frames::ExpectNoAnswer(answer.data(), header.data(), header.size());
+        usb::ExpectNoAnswer(answer.data(), header.data(), header.size());
         if (link_.read(answer.data(), answer.size()) != TransferStatus::Complete) {
             show(Format("Read data message failed: Packet %d", number));
             return false;
@@ -189,19 +189,19 @@ bool PacketTransferEngine::transferData() {
             }
         }
 
-        frames::ExpectNoAnswer(answer.data(), &frames::kSumMatched, 1);
+        usb::ExpectNoAnswer(answer.data(), &usb::kSumMatched, 1);
         if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
             show(Format("Read back message of checksum failed: Packet %d", number));
             return false;
         }
-        if (answer[0] == frames::kSumMatched) {
+        if (answer[0] == usb::kSumMatched) {
             retries = 0;
-            frames::ExpectNoAnswer(answer.data(), &frames::kWritingEnded, 1);
+            usb::ExpectNoAnswer(answer.data(), &usb::kWritingEnded, 1);
             if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
                 show(Format("Read back message of writing end failed: Packet %d", number));
                 return false;
             }
-            if (answer[0] != frames::kWritingEnded) {
+            if (answer[0] != usb::kWritingEnded) {
                 show(Format("The back message of writing end is not 0xd4: Packet %d", number));
                 return false;
             }
@@ -228,13 +228,13 @@ bool PacketTransferEngine::sendChecksum() {
         show("Write checksum message failed");
         return false;
     }
-    std::array<uint8_t, frames::kSumAnswerBytes> answer{};
-    frames::ExpectNoAnswer16(&answer[frames::kSumAnswerSumOffset], fileSum_);
+    std::array<uint8_t, usb::kSumAnswerBytes> answer{};
+    usb::ExpectNoAnswer16(&answer[usb::kSumAnswerSumOffset], fileSum_);
     if (link_.read(answer.data(), answer.size()) != TransferStatus::Complete) {
         show("Read checksum message failed");
         return false;
     }
-    const uint16_t instrumentSum = ReadLittleEndian16(&answer[frames::kSumAnswerSumOffset]);
+    const uint16_t instrumentSum = ReadLittleEndian16(&answer[usb::kSumAnswerSumOffset]);
     if (instrumentSum != fileSum_) {
         char text[96];
         std::snprintf(text, sizeof text, "The checksum can't match whith PC: %x - %x",
