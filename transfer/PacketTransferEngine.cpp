@@ -93,15 +93,15 @@ bool PacketTransferEngine::handshake() {
         show("Open usb device failed");
         return false;
     }
-    const packet::Frame frame = packet::HandshakeFrame(profile_.chipType);
+    const transfer::Frame frame = transfer::HandshakeFrame(profile_.chipType);
     // The answer byte is not cleared between attempts.
     uint8_t answer = 0;
-    for (int attempt = 0; attempt < packet::kHandshakeAttempts; ++attempt) {
+    for (int attempt = 0; attempt < transfer::kHandshakeAttempts; ++attempt) {
         if (link_.write(frame.data(), frame.size()) != TransferStatus::Complete) {
             show("Write handshaking message failed");
             return false;
         }
-        clock_.sleep(packet::kHandshakeWait);
+        clock_.sleep(transfer::kHandshakeWait);
         link_.read(&answer, 1);  // a failed read leaves the answer as it was
         if (answer == usb::kReady) {
             return true;
@@ -141,14 +141,14 @@ bool PacketTransferEngine::transferData() {
         profile_.dataLength = static_cast<int32_t>(length);
     }
 
-    fileSum_ = packet::ByteSum(data.data(), data.size());
+    fileSum_ = transfer::ByteSum(data.data(), data.size());
     const int64_t packetBytes = profile_.dataLength;
     const int64_t packets = (packetBytes + length - 1) / packetBytes;
     totalSent_ = 0;
     uint32_t address = static_cast<uint32_t>(profile_.startAddress);
     int retries = 0;
     int64_t done = 1;
-    const auto headerWait = packet::kHeaderWaitPerKiB * (profile_.dataLength / 1024);
+    const auto headerWait = transfer::kHeaderWaitPerKiB * (profile_.dataLength / 1024);
     // One answer buffer for every read of the run, filled before each read with what cannot
     // be that read's answer.
     std::array<uint8_t, usb::kHeaderBytes> answer{};
@@ -160,8 +160,8 @@ bool PacketTransferEngine::transferData() {
         const uint8_t* bytes = data.data() + offset;
         totalSent_ += static_cast<uint32_t>(size);
 
-        const packet::Frame header =
-            packet::PacketHeaderFrame(address, bytes, static_cast<size_t>(size));
+        const transfer::Frame header =
+            transfer::PacketHeaderFrame(address, bytes, static_cast<size_t>(size));
         if (link_.write(header.data(), header.size()) != TransferStatus::Complete) {
             show(Format("Write data message failed: Packet %d", number));
             return false;
@@ -212,7 +212,7 @@ bool PacketTransferEngine::transferData() {
             ++done;
             continue;
         }
-        if (retries >= packet::kMaxResends) {
+        if (retries >= transfer::kMaxResends) {
             show(Format("The checksum is not matched with PC: Packet %d", number));
             return false;
         }
@@ -222,8 +222,8 @@ bool PacketTransferEngine::transferData() {
 }
 
 bool PacketTransferEngine::sendChecksum() {
-    const packet::Frame frame =
-        packet::ChecksumFrame(static_cast<uint32_t>(profile_.startAddress), totalSent_);
+    const transfer::Frame frame =
+        transfer::ChecksumFrame(static_cast<uint32_t>(profile_.startAddress), totalSent_);
     if (link_.write(frame.data(), frame.size()) != TransferStatus::Complete) {
         show("Write checksum message failed");
         return false;

@@ -1,6 +1,6 @@
 #include "transfer/TransferFrames.h"
 
-namespace harmoload::packet {
+namespace harmoload::transfer {
 
 uint16_t ByteSum(const uint8_t* bytes, size_t count) {
     uint32_t sum = 0;
@@ -18,4 +18,4 @@ Frame ChecksumFrame(uint32_t startAddress, uint32_t totalSent) {
     return usb::SumRequestFrame(startAddress, totalSent, usb::kPacketSumRequestBytes);
 }
 
-}  // namespace harmoload::packet
+}  // namespace harmoload::transfer

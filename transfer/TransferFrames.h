@@ -8,7 +8,7 @@
 
 #include "usb/InstrumentContract.h"
 
-namespace harmoload::packet {
+namespace harmoload::transfer {
 
 using Frame = usb::Frame;
 
@@ -33,4 +33,4 @@ Frame PacketHeaderFrame(uint32_t address, const uint8_t* bytes, size_t size);
 // 08, start address (4), bytes sent in all, resent packets included (4), 00 00.
 Frame ChecksumFrame(uint32_t startAddress, uint32_t totalSent);
 
-}  // namespace harmoload::packet
+}  // namespace harmoload::transfer
