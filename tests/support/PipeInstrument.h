@@ -22,7 +22,7 @@
 #include "sim/SimulatedInstrument.h"
 #include "sim/SimulatorOptions.h"
 #include "usb/UsbIdentity.h"
-#include "usb/win32/Win32DriverPipes.h"
+#include "usb/win32/SystemDriverPipes.h"
 
 namespace harmoload::testing {
 

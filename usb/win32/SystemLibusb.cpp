@@ -1,4 +1,4 @@
-#include "usb/win32/Libusb0Dll.h"
+#include "usb/win32/SystemLibusb.h"
 
 #include <windows.h>
 
