@@ -7,7 +7,7 @@
 #include "bytes/LittleEndian.h"
 #include "platform/Clock.h"
 #include "usb/InstrumentContract.h"
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload::sim {
 namespace {

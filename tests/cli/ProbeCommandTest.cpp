@@ -8,8 +8,8 @@
 
 #include <sstream>
 
+#include "usb/LibusbIdentity.h"
 #include "usb/ScriptedLibusb.h"
-#include "usb/UsbIdentity.h"
 #include "usb/UsbLink.h"
 
 namespace harmoload {

@@ -9,7 +9,7 @@
 #include "platform/testing/VirtualClock.h"
 #include "tests/support/FrameFields.h"
 #include "usb/InstrumentContract.h"
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload::sim {
 namespace {

@@ -9,8 +9,8 @@
 #include "platform/testing/VirtualClock.h"
 #include "tests/usb/ScriptedDriverPipes.h"
 #include "usb/InstrumentContract.h"
+#include "usb/LibusbIdentity.h"
 #include "usb/PresenceCheck.h"
-#include "usb/UsbIdentity.h"
 #include "usb/UsbLink.h"
 
 namespace harmoload::sim {

@@ -21,7 +21,7 @@
 #include "platform/Unicode.h"
 #include "sim/SimulatedInstrument.h"
 #include "sim/SimulatorOptions.h"
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 #include "usb/win32/SystemDriverPipes.h"
 
 namespace harmoload::testing {
