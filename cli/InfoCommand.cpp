@@ -1,10 +1,12 @@
+#include "cli/InfoCommand.h"
+
 #include <nlohmann/json.hpp>
 
-#include <filesystem>
 #include <ostream>
 
-#include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
+#include "cli/ExitCodes.h"
+#include "cli/FullPath.h"
 #include "cli/TerminalText.h"
 #include "package/PackageVerifier.h"
 #include "update/InstructionText.h"
@@ -55,19 +57,8 @@ void PrintText(std::ostream& out, const std::string& path, const OpenedPackage& 
 
 }  // namespace
 
-std::string FullPath(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::path full = std::filesystem::absolute(
-        std::filesystem::path(std::u8string(path.begin(), path.end())), error);
-    if (error) {
-        return path;
-    }
-    const std::u8string text = full.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-int RunInfo(const std::string& packagePath, bool json, const IniFile& languageTable,
-            std::ostream& out, std::ostream& err) {
+int RunInfoCommand(const std::string& packagePath, bool json, const IniFile& languageTable,
+                   std::ostream& out, std::ostream& err) {
     const std::string path = FullPath(packagePath);
     OpenedPackage package;
     const PackageFault fault = ReadPackage(path, package);

@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "cli/AccessHint.h"
-#include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
+#include "cli/ExitCodes.h"
 #include "cli/LinkSetup.h"
 #include "platform/Clock.h"
 #include "usb/PresenceCheck.h"
@@ -38,7 +38,7 @@ int ProbeLink(UsbLink& link, bool json, std::ostream& out) {
     return present ? kExitSuccess : kExitNoInstrument;
 }
 
-int RunProbe(const ProbeOptions& options, std::ostream& out, std::ostream& err) {
+int RunProbeCommand(const ProbeOptions& options, std::ostream& out, std::ostream& err) {
     SystemClock clock;
     ConsoleNotifier notifier(out, err, options.json);
     LinkSetup setup;

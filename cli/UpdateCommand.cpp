@@ -10,10 +10,10 @@
 #include <stdexcept>
 
 #include "cli/AccessHint.h"
-#include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
+#include "cli/ExitCodes.h"
+#include "cli/FullPath.h"
 #include "cli/LinkSetup.h"
-#include "cli/ProbeCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/TerminalText.h"
 #include "cli/UpdateInterrupts.h"

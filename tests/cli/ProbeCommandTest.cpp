@@ -8,6 +8,7 @@
 
 #include <sstream>
 
+#include "cli/ExitCodes.h"
 #include "usb/LibusbIdentity.h"
 #include "usb/ScriptedLibusb.h"
 #include "usb/UsbLink.h"

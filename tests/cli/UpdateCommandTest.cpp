@@ -10,7 +10,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/PackCommand.h"
 #include "cli/ProbeCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/UpdateInterrupts.h"
@@ -34,7 +35,7 @@ class UpdateCommandTest : public ::testing::Test {
             "R1.ini", "[Chip Info]\nChip Size=1M\n[Transmission Info]\nData Length=512\n");
         const std::string data = folder.write("sound.bin", std::vector<uint8_t>(700, 0x5A));
         PackOptions pack{package, "HM-61", "V2.10", {}, {"R1:" + config + ":" + data}};
-        ASSERT_EQ(RunPack(pack, err), kExitSuccess) << err.str();
+        ASSERT_EQ(RunPackCommand(pack, err), kExitSuccess) << err.str();
     }
 
     std::vector<nlohmann::json> events() const {
@@ -100,7 +101,7 @@ TEST_F(UpdateCommandTest, NoInstrumentExitsWithItsOwnCode) {
 TEST_F(UpdateCommandTest, NoInstrumentTellsWhichKeysStartTheUpdateMode) {
     const std::string config = folder.writeText("R1.ini", "[Chip Info]\nChip Size=1M\n");
     PackOptions pack{package, "HM-61", "V2.10", {"A0", "C1"}, {"R1:" + config + ":" + config}};
-    ASSERT_EQ(RunPack(pack, err), kExitSuccess) << err.str();
+    ASSERT_EQ(RunPackCommand(pack, err), kExitSuccess) << err.str();
     EnvironmentScope simulator{{"HARMOLOAD_SIM", "absent"}};
     EXPECT_EQ(update(false), kExitNoInstrument);
     EXPECT_NE(err.str().find("No instrument found"), std::string::npos) << err.str();
@@ -148,7 +149,7 @@ TEST_F(UpdateCommandTest, TheFirstInterruptWarnsAndTheSecondStopsTheRunAsAFailur
     // Three packets; Ctrl-C after the first and after the second.
     const std::string config = folder.path("R1.ini");
     const std::string data = folder.write("long.bin", std::vector<uint8_t>(1500, 0x5A));
-    ASSERT_EQ(RunPack({package, "HM-61", "V2.10", {}, {"R1:" + config + ":" + data}}, err),
+    ASSERT_EQ(RunPackCommand({package, "HM-61", "V2.10", {}, {"R1:" + config + ":" + data}}, err),
               kExitSuccess);
     const std::string temporary = folder.path("tmp");
     std::filesystem::create_directory(TempFolder::AsPath(temporary));
