@@ -7,16 +7,13 @@
 #include "cli/ConsoleNotifier.h"
 #include "cli/ExitCodes.h"
 #include "cli/FullPath.h"
+#include "cli/JsonEvents.h"
 #include "cli/TerminalText.h"
 #include "package/PackageVerifier.h"
 #include "update/InstructionText.h"
 
 namespace harmoload {
 namespace {
-
-std::string Dump(const nlohmann::ordered_json& object) {
-    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-}
 
 nlohmann::ordered_json PairsJson(const PackageRecord& record) {
     nlohmann::ordered_json pairs = nlohmann::ordered_json::array();
@@ -65,10 +62,10 @@ int RunInfoCommand(const std::string& packagePath, bool json, const IniFile& lan
     if (fault != PackageFault::None) {
         const Message message = PackageFaultMessage(languageTable, fault, path);
         if (json) {
-            out << Dump({{"path", path},
-                         {"valid", false},
-                         {"error", {{"key", PackageFaultKey(fault)}, {"message", message.text}}}})
-                << '\n';
+            WriteJsonLine(
+                out, {{"path", path},
+                      {"valid", false},
+                      {"error", {{"key", PackageFaultKey(fault)}, {"message", message.text}}}});
         } else {
             ConsoleNotifier(out, err, false).showMessage(message);
         }
@@ -77,15 +74,14 @@ int RunInfoCommand(const std::string& packagePath, bool json, const IniFile& lan
 
     const std::string sentence = HoldKeySentence(languageTable, package.record.holdKeys);
     if (json) {
-        out << Dump({{"path", path},
-                     {"valid", true},
-                     {"model", package.model},
-                     {"version", package.version},
-                     {"holdKeys", package.record.holdKeys},
-                     {"holdKeySentence", sentence},
-                     {"pairCount", package.record.pairCount},
-                     {"pairs", PairsJson(package.record)}})
-            << '\n';
+        WriteJsonLine(out, {{"path", path},
+                            {"valid", true},
+                            {"model", package.model},
+                            {"version", package.version},
+                            {"holdKeys", package.record.holdKeys},
+                            {"holdKeySentence", sentence},
+                            {"pairCount", package.record.pairCount},
+                            {"pairs", PairsJson(package.record)}});
     } else {
         PrintText(out, path, package, sentence);
     }

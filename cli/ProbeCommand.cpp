@@ -7,6 +7,7 @@
 #include "cli/AccessHint.h"
 #include "cli/ConsoleNotifier.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonEvents.h"
 #include "cli/LinkSetup.h"
 #include "platform/Clock.h"
 #include "usb/PresenceCheck.h"
@@ -27,7 +28,7 @@ int ProbeLink(UsbLink& link, bool json, std::ostream& out) {
             result["problem"] = AccessProblemName(failure);
             result["hint"] = hint;
         }
-        out << result.dump() << '\n';
+        WriteJsonLine(out, result);
     } else if (present) {
         out << "Instrument found through " << LinkModeName(link.mode()) << '\n';
     } else if (!hint.empty()) {

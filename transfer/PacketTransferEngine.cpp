@@ -206,8 +206,13 @@ bool PacketTransferEngine::transferData() {
                 return false;
             }
             address += static_cast<uint32_t>(size);
-            notifier_->postProgress(WM_TRANSFER_PROGRESS, static_cast<uintptr_t>(packets),
-                                    static_cast<intptr_t>(done));
+            ProgressEvent progress;
+            progress.engine = ProgressEngine::Transfer;
+            progress.done = static_cast<uint32_t>(done);
+            progress.total = static_cast<uint32_t>(packets);
+            progress.bytesDone = static_cast<uint64_t>(offset + size);
+            progress.bytesTotal = static_cast<uint64_t>(length);
+            notifier_->postProgress(progress);
             ++index;
             ++done;
             continue;

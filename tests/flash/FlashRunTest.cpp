@@ -167,21 +167,28 @@ TEST_F(FlashRun, AReservedFirstSectorIsSkippedWithItsDataAndItsProgressSteps) {
 }
 
 TEST_F(FlashRun, PhasesNameEachSectorInUseAndSkipTheReservedOne) {
-    struct PhaseLog final : FlashPhaseListener {
-        std::vector<std::string> seen;
-        void flashPhase(FlashPhase phase, size_t sector, size_t sectorsInUse) override {
-            const char* verb = phase == FlashPhase::Erasing   ? "erase"
-                               : phase == FlashPhase::Writing ? "write"
-                                                              : "verify";
-            seen.push_back(verb + (" " + std::to_string(sector)) + "/" +
-                           std::to_string(sectorsInUse));
-        }
-    } phases;
-    engine_.setPhaseListener(&phases);
     plugFourSectors();
     ASSERT_TRUE(run(Profile(EvenSectors(4, 0x1000), {0x0000}), Pattern(20000)));
-    EXPECT_EQ(phases.seen, (std::vector<std::string>{"erase 2/3", "write 2/3", "erase 3/3",
-                                                     "write 3/3", "verify 2/3", "verify 3/3"}));
+    std::vector<std::string> phases;
+    const std::vector<ProgressEvent> events = notifier_.progressEvents();
+    for (const ProgressEvent& event : events) {
+        if (event.change == ProgressChange::Phase) {
+            const char* verb = event.phase == FlashPhase::Erasing   ? "erase"
+                               : event.phase == FlashPhase::Writing ? "write"
+                                                                    : "verify";
+            phases.push_back(verb + (" " + std::to_string(event.sector)) + "/" +
+                             std::to_string(event.sectors));
+        }
+    }
+    EXPECT_EQ(phases, (std::vector<std::string>{"erase 2/3", "write 2/3", "erase 3/3", "write 3/3",
+                                                "verify 2/3", "verify 3/3"}));
+    // Every count says where the run stands: the last one ends the last verification.
+    EXPECT_EQ(events.back(), (ProgressEvent{.engine = ProgressEngine::Flash,
+                                            .done = 9,
+                                            .total = 9,
+                                            .phase = FlashPhase::Verifying,
+                                            .sector = 3,
+                                            .sectors = 3}));
 }
 
 TEST_F(FlashRun, DataBeyondTheListedSectorsIsRefusedBeforeAnySectorIsErased) {
