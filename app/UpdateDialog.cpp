@@ -7,6 +7,8 @@
 
 #include "app/AboutDialog.h"
 #include "app/ApplyDialogTexts.h"
+#include "app/ProgressMessageEntries.h"
+#include "controls/ScaledPicture.h"
 #include "package/PackageUnpacker.h"
 #include "package/PackageVerifier.h"
 #include "platform/Files.h"
@@ -14,6 +16,7 @@
 #include "platform/SystemLanguage.h"
 #include "res/resource.h"
 #include "text/PathText.h"
+#include "ui/DataExchange.h"
 #include "ui/DroppedFiles.h"
 #include "ui/MessageTable.h"
 #include "ui/WideText.h"
@@ -27,8 +30,28 @@ namespace {
 // The buttons leave out their pictures' white pixels.
 constexpr COLORREF kTransparentWhite = RGB(255, 255, 255);
 
+// The buttons' pictures at 100 %, 150 % and 200 %.
+constexpr controls::ScaledPictureIds kBrowsePicture{IDB_OPEN_FOLDER, IDB_OPEN_FOLDER_150,
+                                                    IDB_OPEN_FOLDER_200};
+constexpr controls::ScaledPictureIds kUpdateEnglish{IDB_UPDATE_ENGLISH, IDB_UPDATE_ENGLISH_150,
+                                                    IDB_UPDATE_ENGLISH_200};
+constexpr controls::ScaledPictureIds kUpdateEnglishGrey{
+    IDB_UPDATE_ENGLISH_GREY, IDB_UPDATE_ENGLISH_GREY_150, IDB_UPDATE_ENGLISH_GREY_200};
+constexpr controls::ScaledPictureIds kUpdateChinese{IDB_UPDATE_CHINESE, IDB_UPDATE_CHINESE_150,
+                                                    IDB_UPDATE_CHINESE_200};
+constexpr controls::ScaledPictureIds kUpdateChineseGrey{
+    IDB_UPDATE_CHINESE_GREY, IDB_UPDATE_CHINESE_GREY_150, IDB_UPDATE_CHINESE_GREY_200};
+
+// The buttons' names for a screen reader: the words of their pictures (the language files have
+// no texts for them), in the language of the pictures the dialog shows.
+constexpr const wchar_t* kBrowseName = L"Browse";
+constexpr const wchar_t* kUpdateName = L"Update";
+// "浏览" (browse) and "更新" (update, the word on the Chinese picture).
+constexpr const wchar_t* kBrowseNameChinese = L"\x6d4f\x89c8";
+constexpr const wchar_t* kUpdateNameChinese = L"\x66f4\x65b0";
+
 // The dialog's look for an image button: the dialog shows through, no frame, the hand cursor.
-void ConfigureImageButton(ImageButton& button) {
+void ConfigureImageButton(controls::ImageButton& button) {
     button.setTransparent(true);
     button.setFlatBorder(false, true);
     button.setHoverCursor(IDC_HAND_CURSOR, false);
@@ -68,8 +91,9 @@ struct UpdateDialogMessages {
         ui::OnSetCursor<&UpdateDialog::onSetCursor>(),
         ui::OnMessage<&UpdateDialog::onUpdateRunEnded>(WM_UPDATE_RUN_ENDED),
         ui::OnDeviceChange<&UpdateDialog::onDeviceChange>(),
-        ui::OnTransferProgress<&UpdateDialog::onTransferProgress>(),
-        ui::OnFlashProgress<&UpdateDialog::onFlashProgress>(),
+        app::OnTransferProgress<&UpdateDialog::onTransferProgress>(),
+        app::OnFlashProgress<&UpdateDialog::onFlashProgress>(),
+        ui::OnDpiChanged<&UpdateDialog::onDpiChanged>(),
     };
 };
 
@@ -244,6 +268,13 @@ bool UpdateDialog::preTranslateMessage(const MSG& message) {
         (message.hwnd != hwnd() && !IsChild(hwnd(), message.hwnd))) {
         return false;
     }
+    if (message.wParam == VK_TAB) {
+        // The keyboard moves the focus: the drawn buttons show where it is from now on. (The
+        // system tells the controls too where it keeps the dialog's keyboard cues hidden until
+        // now; Wine keeps none hidden and tells nobody.)
+        forwardToControls(WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+        return false;
+    }
     if (message.wParam == VK_RETURN) {
         // Enter acts as Update, whichever control has the focus.
         onUpdate();
@@ -279,13 +310,15 @@ void UpdateDialog::onInitDialog() {
 
     groupBox1_.setRadius(10);
     groupBox2_.setRadius(10);
+    // The dialog re-lays itself out when it moves to a monitor of another scale.
+    ui::TakeOverDialogDpiChanges(hwnd());
+    keepTemplateLayout();
 
     pullFromControls();
     devicePresent_ = false;
 
-    browseButton_.setBitmapResources(IDB_OPEN_FOLDER, kTransparentWhite);
-    ConfigureImageButton(browseButton_);
-    ConfigureImageButton(updateButton_);
+    // The Browse picture, and both buttons configured, at the dialog's DPI.
+    applyDpi(templateDpi_);
 
     devicePresent_ = presenceCheck();
 
@@ -294,6 +327,7 @@ void UpdateDialog::onInitDialog() {
     ConfigureImageButton(updateButton_);
     languageTable_.setFile(options_.programDirectory + LanguageFileName(options_.languageId));
     ApplyDialogTexts(hwnd(), languageTable_);
+    nameControls();
 
     updateInstructionLine(devicePresent_);
     DragAcceptFiles(hwnd(), TRUE);
@@ -426,9 +460,87 @@ void UpdateDialog::updateInstructionLine(bool devicePresent) {
 }
 
 void UpdateDialog::setUpdateImage(bool coloured) {
-    const int image = chinese() ? (coloured ? IDB_UPDATE_CHINESE : IDB_UPDATE_CHINESE_GREY)
-                                : (coloured ? IDB_UPDATE_ENGLISH : IDB_UPDATE_ENGLISH_GREY);
-    updateButton_.setBitmapResources(image, kTransparentWhite);
+    updateColoured_ = coloured;
+    const controls::ScaledPictureIds& image =
+        chinese() ? (coloured ? kUpdateChinese : kUpdateChineseGrey)
+                  : (coloured ? kUpdateEnglish : kUpdateEnglishGrey);
+    updateButton_.setBitmaps(controls::LoadScaledPicture(image, dpi_), kTransparentWhite);
+}
+
+void UpdateDialog::nameControls() {
+    browseButton_.setAccessibleName(chinese() ? kBrowseNameChinese : kBrowseName);
+    updateButton_.setAccessibleName(chinese() ? kUpdateNameChinese : kUpdateName);
+    // The path box is what its step is about: the group's caption names it.
+    pathBox_.setAccessibleName(ui::WindowText(GetDlgItem(hwnd(), IDC_STC_GROUP1)));
+}
+
+void UpdateDialog::keepTemplateLayout() {
+    templateDpi_ = ui::WindowDpi(hwnd());
+    templatePlaces_.clear();
+    for (HWND child = GetWindow(hwnd(), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT place{};
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&place), 2);
+        templatePlaces_.push_back({child, place});
+    }
+    templateFontHandle_ = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
+    if (templateFontHandle_ != nullptr) {
+        GetObjectW(templateFontHandle_, sizeof templateFont_, &templateFont_);
+    }
+}
+
+void UpdateDialog::layOutForDpi(UINT dpi) {
+    const auto scale = [&](LONG length) {
+        return MulDiv(length, static_cast<int>(dpi), static_cast<int>(templateDpi_));
+    };
+    HFONT font = templateFontHandle_;
+    HFONT previousScaled = scaledFont_;
+    scaledFont_ = nullptr;
+    if (dpi != templateDpi_ && templateFontHandle_ != nullptr) {
+        LOGFONTW scaled = templateFont_;
+        scaled.lfHeight = scale(templateFont_.lfHeight);
+        scaled.lfWidth = scale(templateFont_.lfWidth);
+        scaledFont_ = CreateFontIndirectW(&scaled);
+        font = scaledFont_;
+    }
+    for (const ControlPlace& control : templatePlaces_) {
+        const RECT& place = control.place;
+        SetWindowPos(control.control, nullptr, scale(place.left), scale(place.top),
+                     scale(place.right) - scale(place.left), scale(place.bottom) - scale(place.top),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (font != nullptr) {
+            SendMessageW(control.control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        }
+    }
+    if (previousScaled != nullptr) {
+        DeleteObject(previousScaled);
+    }
+}
+
+void UpdateDialog::applyDpi(UINT dpi) {
+    dpi_ = dpi;
+    groupBox1_.setDpi(dpi);
+    groupBox2_.setDpi(dpi);
+    pathBox_.setDpi(dpi);
+    browseButton_.setDpi(dpi);
+    updateButton_.setDpi(dpi);
+    browseButton_.setBitmaps(controls::LoadScaledPicture(kBrowsePicture, dpi), kTransparentWhite);
+    setUpdateImage(updateColoured_);
+    ConfigureImageButton(browseButton_);
+    ConfigureImageButton(updateButton_);
+}
+
+void UpdateDialog::onDpiChanged(UINT dpi, const RECT& suggested) {
+    if (dpi == 0) {
+        return;
+    }
+    layOutForDpi(dpi);
+    applyDpi(dpi);
+    SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(hwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 bool UpdateDialog::packageReady() const {

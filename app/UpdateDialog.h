@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "controls/CMyGroupbox.h"
 #include "controls/DragValueEdit.h"
 #include "controls/ImageButton.h"
+#include "controls/RoundedGroupBox.h"
 #include "flash/FlashCommandEngine.h"
 #include "ini/IniFile.h"
 #include "lang/LanguageTable.h"
@@ -23,6 +23,7 @@
 #include "platform/win32/WindowNotifier.h"
 #include "transfer/PacketTransferEngine.h"
 #include "ui/Dialog.h"
+#include "ui/Dpi.h"
 #include "update/UpdateRun.h"
 
 namespace harmoload {
@@ -88,6 +89,7 @@ class UpdateDialog : public ui::Dialog {
     void onFlashProgress(bool range, int value);
     bool onSetCursor();
     void onUpdateRunEnded();
+    void onDpiChanged(UINT dpi, const RECT& suggested);
 
     // The worker: the update run, then the Update button back in place of the progress bar.
     static DWORD WINAPI UpdateWorker(void* dialog);
@@ -100,6 +102,13 @@ class UpdateDialog : public ui::Dialog {
     bool presenceCheck();
     void openDroppedItems(const std::vector<std::string>& items);
     void setUpdateImage(bool coloured);
+    // The pictures and the drawn controls' lengths at the DPI.
+    void applyDpi(UINT dpi);
+    // The controls' places and font as the template made them, from which every DPI is scaled.
+    void keepTemplateLayout();
+    void layOutForDpi(UINT dpi);
+    // The buttons' and the path box's names for a screen reader.
+    void nameControls();
     bool packageReady() const;
     bool chinese() const { return options_.languageId == kChineseLangId; }
 
@@ -109,11 +118,24 @@ class UpdateDialog : public ui::Dialog {
     std::wstring model_;
     std::wstring version_;
     HICON icon_ = nullptr;
-    ImageButton browseButton_;
-    ImageButton updateButton_;
-    DragValueEdit pathBox_;
-    CMyGroupbox groupBox1_;
-    CMyGroupbox groupBox2_;
+    // The DPI the dialog is drawn at, and the Update picture's state.
+    UINT dpi_ = ui::kDefaultDpi;
+    bool updateColoured_ = false;
+    struct ControlPlace {
+        HWND control;
+        RECT place;
+    };
+    UINT templateDpi_ = ui::kDefaultDpi;
+    std::vector<ControlPlace> templatePlaces_;
+    LOGFONTW templateFont_{};
+    HFONT templateFontHandle_ = nullptr;
+    // The template's font made for another DPI, while the dialog is on such a monitor.
+    HFONT scaledFont_ = nullptr;
+    controls::ImageButton browseButton_;
+    controls::ImageButton updateButton_;
+    controls::DragValueEdit pathBox_;
+    controls::RoundedGroupBox groupBox1_;
+    controls::RoundedGroupBox groupBox2_;
     // The opened package; verification fills a record of its own and replaces this one only
     // when the file passes, so a bad file never mixes with the package opened before.
     OpenedPackage package_;

@@ -6,10 +6,11 @@
 
 #include "text/NumberText.h"
 #include "ui/DataExchange.h"
+#include "ui/Dpi.h"
 #include "ui/MessageTable.h"
 #include "ui/WideText.h"
 
-namespace harmoload {
+namespace harmoload::controls {
 
 struct DragValueEditMessages {
     static constexpr ui::MessageEntry<DragValueEdit> kTable[] = {
@@ -20,12 +21,31 @@ struct DragValueEditMessages {
         ui::AfterDefault<&DragValueEdit::onSetFocus, WM_SETFOCUS>(),
         ui::OnMessage<&DragValueEdit::onNcPaint>(WM_NCPAINT),
         ui::OnPrint<&DragValueEdit::onPrint>(WM_PRINT),
+        ui::OnNcCalcSize<&DragValueEdit::onNcCalcSize>(),
+        ui::OnGetObject<&DragValueEdit::onGetObject>(),
     };
 };
 
 bool DragValueEdit::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     return ui::DispatchMessageTo<DragValueEdit>(DragValueEditMessages::kTable, *this, message,
                                                 wParam, lParam, result);
+}
+
+void DragValueEdit::onAttached() {
+    accessible_.reset(AccessibleControl::Create(hwnd(), ROLE_SYSTEM_TEXT));
+}
+
+void DragValueEdit::setDpi(UINT dpi) {
+    pixelsPerStep_ = ui::ScaleToDpi(kPixelsPerStep, dpi);
+    frameWidth_ = ui::ScaleToDpi(1, dpi);
+    // The frame's new width takes its room from the client area.
+    SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void DragValueEdit::onNcCalcSize(RECT& client) {
+    // The standard border is one pixel; a wider frame narrows the client area by the rest.
+    InflateRect(&client, 1 - frameWidth_, 1 - frameWidth_);
 }
 
 bool DragValueEdit::hasNumericText() const {
@@ -76,7 +96,7 @@ void DragValueEdit::onMouseMove(UINT flags, POINT point) {
         // Taken whether or not the conversion reports success.
         ParseDecimalText(text, converted);
     }
-    const int steps = (dragAnchor_.y - point.y) / kPixelsPerStep;
+    const int steps = (dragAnchor_.y - point.y) / pixelsPerStep_;
     if (steps == 0) {
         return;
     }
@@ -125,10 +145,13 @@ void DragValueEdit::onPrint(HDC dc, LPARAM flags) {
 void DragValueEdit::drawFrame(HDC dc) {
     RECT window{};
     GetWindowRect(hwnd(), &window);
-    const RECT outline{0, 0, window.right - window.left, window.bottom - window.top};
+    RECT outline{0, 0, window.right - window.left, window.bottom - window.top};
     HBRUSH brush = CreateSolidBrush(kFrameColor);
-    FrameRect(dc, &outline, brush);
+    for (int line = 0; line < frameWidth_; ++line) {
+        FrameRect(dc, &outline, brush);
+        InflateRect(&outline, -1, -1);
+    }
     DeleteObject(brush);
 }
 
-}  // namespace harmoload
+}  // namespace harmoload::controls

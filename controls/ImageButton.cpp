@@ -1,15 +1,12 @@
 #include "controls/ImageButton.h"
 
 #include "ui/DataExchange.h"
+#include "ui/Dpi.h"
 
-namespace harmoload {
+namespace harmoload::controls {
 
 // The button's tables: its own messages, and those its parent hands back to it.
 struct ImageButtonMessages {
-    static bool OnGetImage(ImageButton& button, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-        result = button.onGetImage(wParam, lParam);
-        return true;
-    }
     static constexpr ui::MessageEntry<ImageButton> kOwn[] = {
         ui::OnGetDlgCode<&ImageButton::onGetDlgCode>(),
         ui::OnSetButtonStyle<&ImageButton::onSetStyle>(),
@@ -24,7 +21,9 @@ struct ImageButtonMessages {
         ui::OnEnable<&ImageButton::onEnable>(),
         ui::OnSetCursor<&ImageButton::onSetCursor>(),
         ui::AfterDefault<&ImageButton::onSysColorChange, WM_SYSCOLORCHANGE>(),
-        {BM_GETIMAGE, 0, &OnGetImage},
+        ui::OnGetImage<&ImageButton::onGetImage>(),
+        ui::OnGetObject<&ImageButton::onGetObject>(),
+        ui::OnUpdateUiState<&ImageButton::onUpdateUiState>(),
     };
     static constexpr ui::MessageEntry<ImageButton> kReflected[] = {
         ui::OnDrawItem<&ImageButton::onDrawItem>(),
@@ -35,20 +34,8 @@ struct ImageButtonMessages {
 
 namespace {
 
-bool IsCheckBoxType(LONG_PTR style) {
-    switch (style & BS_TYPEMASK) {
-        case BS_CHECKBOX:
-        case BS_AUTOCHECKBOX:
-        case BS_3STATE:
-        case BS_AUTO3STATE:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// A one-pixel frame: first colour on top and left, second on bottom and right.
-void DrawFrame(HDC dc, const RECT& area, COLORREF topLeft, COLORREF bottomRight) {
+// One pixel of a frame: first colour on top and left, second on bottom and right.
+void DrawFrameLine(HDC dc, const RECT& area, COLORREF topLeft, COLORREF bottomRight) {
     const LONG width = area.right - area.left;
     const LONG height = area.bottom - area.top;
     const auto fill = [dc](LONG x, LONG y, LONG w, LONG h, COLORREF color) {
@@ -62,6 +49,26 @@ void DrawFrame(HDC dc, const RECT& area, COLORREF topLeft, COLORREF bottomRight)
     fill(area.right - 1, area.top, 1, height, bottomRight);
     fill(area.left, area.bottom - 1, width, 1, bottomRight);
     SetBkColor(dc, previous);
+}
+
+bool IsCheckBoxType(LONG_PTR style) {
+    switch (style & BS_TYPEMASK) {
+        case BS_CHECKBOX:
+        case BS_AUTOCHECKBOX:
+        case BS_3STATE:
+        case BS_AUTO3STATE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A frame of the width: first colour on top and left, second on bottom and right.
+void DrawFrame(HDC dc, RECT area, COLORREF topLeft, COLORREF bottomRight, int lineWidth) {
+    for (int line = 0; line < lineWidth; ++line) {
+        DrawFrameLine(dc, area, topLeft, bottomRight);
+        InflateRect(&area, -1, -1);
+    }
 }
 
 }  // namespace
@@ -86,6 +93,26 @@ void ImageButton::onAttached() {
     SetWindowLongPtrW(hwnd(), GWL_STYLE, (style & ~LONG_PTR{BS_TYPEMASK}) | BS_OWNERDRAW);
     SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    accessible_.reset(AccessibleControl::Create(hwnd(), ROLE_SYSTEM_PUSHBUTTON));
+}
+
+void ImageButton::setDpi(UINT dpi) {
+    imageMarginX_ = ui::ScaleToDpi(kImageMarginX, dpi);
+    pressedOffset_ = {ui::ScaleToDpi(kPressedOffset, dpi), ui::ScaleToDpi(kPressedOffset, dpi)};
+    borderWidth_ = ui::ScaleToDpi(1, dpi);
+    dropSnapshot();
+    repaint(true);
+}
+
+void ImageButton::onUpdateUiState(WORD action, WORD state) {
+    if ((state & UISF_HIDEFOCUS) == 0) {
+        return;
+    }
+    const bool shown = action == UIS_CLEAR;
+    if (shown != focusCues_) {
+        focusCues_ = shown;
+        repaint(false);
+    }
 }
 
 int ImageButton::setBitmapResources(int firstId, COLORREF firstTransparent, int secondId,
@@ -339,7 +366,13 @@ void ImageButton::onDrawItem(const DRAWITEMSTRUCT& item) {
     if (!caption.empty()) {
         drawCaption(dc, area, caption, captionArea);
     }
-    // A flat button draws no focus rectangle.
+    // The system's focus rectangle, once the keyboard has moved the focus: a click gives the
+    // focus without it, as the flat look wants.
+    if (focused_ && focusCues_ && (item.itemState & ODS_NOFOCUSRECT) == 0) {
+        RECT focus = area;
+        InflateRect(&focus, -borderWidth_, -borderWidth_);
+        DrawFocusRect(dc, &focus);
+    }
     SetBkMode(dc, previousMode);
 }
 
@@ -360,9 +393,9 @@ void ImageButton::drawBorder(HDC dc, const RECT& area) {
     const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
     const COLORREF highlight = GetSysColor(COLOR_BTNHILIGHT);
     if (pressed_) {
-        DrawFrame(dc, area, shadow, highlight);
+        DrawFrame(dc, area, shadow, highlight, borderWidth_);
     } else if (hovered_) {
-        DrawFrame(dc, area, highlight, shadow);
+        DrawFrame(dc, area, highlight, shadow, borderWidth_);
     }
 }
 
@@ -465,4 +498,4 @@ void ImageButton::dropSnapshot() {
     snapshot_ = Snapshot{};
 }
 
-}  // namespace harmoload
+}  // namespace harmoload::controls

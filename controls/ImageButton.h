@@ -4,17 +4,20 @@
 // pixel down and to the right while the button is held, a disabled button shows it embossed, a
 // cursor of the button's own shows while the pointer is over it, and the button follows the
 // pointer entering and leaving it. A click reaches the dialog as an ordinary button click; a
-// double click counts as two.
+// double click counts as two. Reached by the keyboard, it shows the system's focus rectangle and
+// Space presses it; a screen reader learns its name, its role (push button) and its state.
 
 #include <windows.h>
 
 #include <array>
+#include <memory>
 #include <string>
 
+#include "controls/AccessibleControl.h"
 #include "ui/Control.h"
 #include "ui/MessageTable.h"
 
-namespace harmoload {
+namespace harmoload::controls {
 
 class ImageButton : public ui::Control {
   public:
@@ -47,6 +50,19 @@ class ImageButton : public ui::Control {
     void setDefaultColors(bool repaint = true);
 
     bool hovered() const { return hovered_ != FALSE; }
+
+    // The lengths of its look at the DPI: the pressed picture's shift, the caption's gap and the
+    // hover frame's width, given at 96 DPI.
+    void setDpi(UINT dpi);
+    // The name a screen reader announces: the picture's words, since the button shows no text.
+    void setAccessibleName(std::wstring name) {
+        if (accessible_ != nullptr) {
+            accessible_->setName(std::move(name));
+        }
+    }
+    // The object that answers WM_GETOBJECT for the button's client area, or null before attach;
+    // the button keeps it.
+    AccessibleControl* accessible() const { return accessible_.get(); }
 
     bool handleReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -95,10 +111,14 @@ class ImageButton : public ui::Control {
     void onEnable(bool enabled);
     bool onSetCursor();
     void onSysColorChange();
+    LRESULT onGetObject(WPARAM flags, LONG objectId) {
+        return accessible_ != nullptr ? accessible_->answerGetObject(flags, objectId) : 0;
+    }
+    void onUpdateUiState(WORD action, WORD state);
     HBRUSH onCtlColor(HDC) { return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)); }
     void onReflectedClick();
-    // BM_GETIMAGE: the first image's bitmap, as the button keeps it.
-    LRESULT onGetImage(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(images_[0].bitmap); }
+    // BM_GETIMAGE: the first image's bitmap, as the button keeps it, whatever the type asked.
+    HANDLE onGetImage(UINT) { return images_[0].bitmap; }
 
     void cancelHover();
     void repaint(bool erase);
@@ -109,8 +129,9 @@ class ImageButton : public ui::Control {
 
     // Fields as the button's users know them; the flags are Win32 BOOLs.
     BOOL embossDisabled_ = TRUE;
-    int imageMarginX_ = 3;
-    POINT pressedOffset_{1, 1};
+    int imageMarginX_ = kImageMarginX;
+    POINT pressedOffset_{kPressedOffset, kPressedOffset};
+    int borderWidth_ = 1;
     COLORREF backgroundColor_;
     // The program never changes it.
     BOOL flat_ = TRUE;
@@ -130,6 +151,14 @@ class ImageButton : public ui::Control {
     Snapshot snapshot_;
     BOOL checkState_ = FALSE;
     std::array<ImageSlot, 2> images_{};
+    // The focus rectangle shows once the keyboard has moved the focus (WM_UPDATEUISTATE); a
+    // click alone keeps the flat look.
+    bool focusCues_ = false;
+    std::unique_ptr<AccessibleControl, AccessibleControl::Disconnect> accessible_;
+
+    // The lengths at 96 DPI.
+    static constexpr int kImageMarginX = 3;
+    static constexpr int kPressedOffset = 1;
 };
 
-}  // namespace harmoload
+}  // namespace harmoload::controls

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Draws the pictures of Harmoload.exe into a folder, from nothing but this script: the Update
 # labels (84 x 29), the open folder of Browse (16 x 16), the program icon and the hand cursor.
+# The labels and the folder are drawn again at 150 % and 200 % (files ending -150 and -200), so
+# that a dialog on a scaled screen shows them as sharp as at 100 %.
 # White (FFFFFF) is the colour the buttons leave out: it lies around a label's rounded face and
 # in its letters, so the letters show the dialog's light background and stay open when a disabled
 # button draws the picture embossed; nothing else on a face is pure white.
@@ -15,32 +17,51 @@ font() { fc-match -f '%{file}' "$1"; }
 latin="$(font 'Liberation Sans:bold')"
 chinese="$(font 'WenQuanYi Micro Hei')"
 
-# label TEXT FONT SIZE TOP BOTTOM EDGE INK TYPE OUTPUT [BOLDEN]: a rounded button face with a
-# vertical gradient, a one-pixel edge and the text centred; TYPE TrueColor (24-bit) or Palette
-# (8-bit). BOLDEN, a stroke width in pixels, thickens a font that has no bold face, so that its
-# strokes have pixels of pure ink and not only anti-aliased edges.
+# label SCALE TEXT FONT SIZE TOP BOTTOM EDGE INK TYPE OUTPUT [BOLDEN]: a rounded button face
+# with a vertical gradient, a one-pixel edge (at 100 %) and the text centred, everything SCALE
+# percent of its size at 100 %; TYPE TrueColor (24-bit) or Palette (8-bit). BOLDEN, a stroke
+# width in pixels at 100 %, thickens a font that has no bold face, so that its strokes have pixels
+# of pure ink and not only anti-aliased edges.
 label() {
+    local scale="$1"
+    shift
     local text="$1" face="$2" size="$3" top="$4" bottom="$5" edge="$6" ink="$7" type="$8"
+    local width=$((84 * scale / 100)) height=$(((29 * scale + 50) / 100))
+    local radius=$((7 * scale / 100)) line=$((scale / 100))
     local bolden=(-stroke none)
-    [ -n "${10:-}" ] && bolden=(-stroke "$ink" -strokewidth "${10}")
-    convert -size 84x29 "gradient:$top-$bottom" "$work/gradient.png"
-    convert -size 84x29 xc:white +antialias \
-        -tile "$work/gradient.png" -draw "roundrectangle 0,0 83,28 7,7" +tile \
-        -fill none -stroke "$edge" -draw "roundrectangle 0,0 83,28 7,7" \
-        "${bolden[@]}" -antialias -fill "$ink" -font "$face" -pointsize "$size" \
+    [ -n "${10:-}" ] && bolden=(-stroke "$ink" -strokewidth "$(awk "BEGIN { print ${10} * $scale / 100 }")")
+    convert -size "${width}x${height}" "gradient:$top-$bottom" "$work/gradient.png"
+    convert -size "${width}x${height}" xc:white +antialias \
+        -tile "$work/gradient.png" -draw "roundrectangle 0,0 $((width - 1)),$((height - 1)) $radius,$radius" +tile \
+        -fill none -stroke "$edge" -strokewidth "$line" \
+        -draw "roundrectangle $(((line - 1) / 2)),$(((line - 1) / 2)) $((width - 1 - line / 2)),$((height - 1 - line / 2)) $radius,$radius" \
+        "${bolden[@]}" -antialias -fill "$ink" -font "$face" -pointsize "$((size * scale / 100))" \
         -gravity center -annotate +0+0 "$text" \
         -type "$type" -compress None "BMP3:$9"
 }
-label "Update" "$latin" 15 '#62aef0' '#1b5aa6' '#12407a' '#ffffff' TrueColor "$out/update-english.bmp"
-label "Update" "$latin" 15 '#d9d9d9' '#a3a3a3' '#7a7a7a' '#ffffff' Palette "$out/update-english-grey.bmp"
-label "更新" "$chinese" 16 '#62aef0' '#1b5aa6' '#12407a' '#ffffff' TrueColor "$out/update-chinese.bmp" 0.6
-label "更新" "$chinese" 16 '#d9d9d9' '#a3a3a3' '#7a7a7a' '#ffffff' Palette "$out/update-chinese-grey.bmp" 0.6
 
-# The open folder of Browse: back wall with its tab, and the front flap tilted open.
-convert -size 16x16 xc:white +antialias -stroke '#7a5a10' \
-    -fill '#e0a526' -draw "polygon 0,3 5,3 6,4 12,4 12,13 0,13" \
-    -fill '#fbd75b' -draw "polygon 3,7 15,7 12,13 0,13" \
-    -type TrueColor "BMP3:$out/open-folder.bmp"
+# The open folder of Browse: back wall with its tab, and the front flap tilted open; the
+# corners are given at 100 % and scaled.
+folder() {
+    local scale="$1" output="$2"
+    local size=$((16 * scale / 100))
+    points() { echo "$@" | awk -v s="$scale" -v RS=' ' -F, 'NF == 2 { printf "%d,%d ", $1 * s / 100, $2 * s / 100 }'; }
+    convert -size "${size}x${size}" xc:white +antialias -stroke '#7a5a10' \
+        -strokewidth "$((scale / 100))" \
+        -fill '#e0a526' -draw "polygon $(points 0,3 5,3 6,4 12,4 12,13 0,13)" \
+        -fill '#fbd75b' -draw "polygon $(points 3,7 15,7 12,13 0,13)" \
+        -type TrueColor "BMP3:$output"
+}
+
+for scale in 100 150 200; do
+    suffix=""
+    [ "$scale" = 100 ] || suffix="-$scale"
+    label "$scale" "Update" "$latin" 15 '#62aef0' '#1b5aa6' '#12407a' '#ffffff' TrueColor "$out/update-english$suffix.bmp"
+    label "$scale" "Update" "$latin" 15 '#d9d9d9' '#a3a3a3' '#7a7a7a' '#ffffff' Palette "$out/update-english-grey$suffix.bmp"
+    label "$scale" "更新" "$chinese" 16 '#62aef0' '#1b5aa6' '#12407a' '#ffffff' TrueColor "$out/update-chinese$suffix.bmp" 0.6
+    label "$scale" "更新" "$chinese" 16 '#d9d9d9' '#a3a3a3' '#7a7a7a' '#ffffff' Palette "$out/update-chinese-grey$suffix.bmp" 0.6
+    folder "$scale" "$out/open-folder$suffix.bmp"
+done
 
 # The program icon: two beamed notes on a blue tile, with a green arrow into the instrument.
 convert -size 256x256 xc:none \

@@ -1,5 +1,10 @@
 # Wine settings shared by the scripts (sourced, not run).
 export WINEPREFIX="${HARMOLOAD_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/harmoload/wine}"
+# A screen of another scale (HARMOLOAD_WINE_DPI, e.g. 144 for 150 %) gets a prefix of its own:
+# Wine takes the DPI from the prefix's registry, and the other tests keep 96.
+if [ -n "${HARMOLOAD_WINE_DPI:-}" ] && [ "$HARMOLOAD_WINE_DPI" != 96 ]; then
+    WINEPREFIX="$WINEPREFIX-dpi$HARMOLOAD_WINE_DPI"
+fi
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 HARMOLOAD_WINE="${HARMOLOAD_WINE:-/usr/lib/wine/wine64}"
@@ -20,6 +25,9 @@ harmoload_wine_prefix() {
         # Dialog fonts: Arial is Liberation Sans; Chinese text falls back to WenQuanYi Micro Hei
         # in the dialog font and in the caption font (Tahoma).
         "$HARMOLOAD_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ /d 'Liberation Sans' /f >/dev/null 2>&1
+        if [ -n "${HARMOLOAD_WINE_DPI:-}" ]; then
+            "$HARMOLOAD_WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$HARMOLOAD_WINE_DPI" /f >/dev/null 2>&1
+        fi
         local face
         for face in Arial 'Liberation Sans' Tahoma; do
             "$HARMOLOAD_WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1

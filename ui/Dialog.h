@@ -40,10 +40,12 @@ class Dialog {
     // Sees every message of the thread before it is dispatched; true uses it up.
     virtual bool preTranslateMessage(const MSG&) { return false; }
 
+    // Sends the message to every control of the dialog.
+    void forwardToControls(UINT message, WPARAM wParam, LPARAM lParam);
+
   private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool reflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    void forwardToControls(UINT message, WPARAM wParam, LPARAM lParam);
 
     int templateId_;
     HWND hwnd_ = nullptr;

@@ -8,8 +8,6 @@
 
 #include <span>
 
-#include "platform/Notifier.h"
-
 namespace harmoload::ui {
 
 template <class Window>
@@ -241,6 +239,53 @@ constexpr MessageEntry<detail::WindowOf<Method>> OnGetCheck() {
             }};
 }
 
+// HANDLE onGetImage(UINT type): BM_GETIMAGE, the image of the given type (IMAGE_BITMAP,
+// IMAGE_ICON) the button shows, or null.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnGetImage() {
+    return {BM_GETIMAGE, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM, LRESULT& result) {
+                result = reinterpret_cast<LRESULT>((window.*Method)(static_cast<UINT>(wParam)));
+                return true;
+            }};
+}
+
+// LRESULT onGetObject(WPARAM flags, LONG objectId): WM_GETOBJECT, an accessible object asked
+// for; 0 leaves the question to the default handling (the system's own objects).
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnGetObject() {
+    return {WM_GETOBJECT, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                result = (window.*Method)(wParam, static_cast<LONG>(lParam));
+                return result != 0;
+            }};
+}
+
+// void onUpdateUiState(WORD action, WORD state): WM_UPDATEUISTATE (UIS_SET or UIS_CLEAR of
+// UISF_HIDEFOCUS and others), after the default.
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnUpdateUiState() {
+    return {WM_UPDATEUISTATE, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                result = window.defaultHandling(WM_UPDATEUISTATE, wParam, lParam);
+                (window.*Method)(LOWORD(wParam), HIWORD(wParam));
+                return true;
+            }};
+}
+
+// void onNcCalcSize(RECT& client): WM_NCCALCSIZE, after the default; the handler may narrow the
+// client rectangle the default left (the first of the rectangles when wParam is TRUE).
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnNcCalcSize() {
+    return {WM_NCCALCSIZE, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                result = window.defaultHandling(WM_NCCALCSIZE, wParam, lParam);
+                // Both forms start with the client rectangle.
+                (window.*Method)(*reinterpret_cast<RECT*>(lParam));
+                return true;
+            }};
+}
+
 // HBRUSH onCtlColor(HDC dc): a control's colour request (WM_CTLCOLORBTN, WM_CTLCOLORSTATIC),
 // reflected back to the control.
 template <auto Method>
@@ -290,35 +335,23 @@ constexpr MessageEntry<detail::WindowOf<Method>> OnQueryEndSession() {
             }};
 }
 
+// void onDpiChanged(UINT dpi, const RECT& suggested): WM_DPICHANGED, the window on a monitor of
+// another scale, with the window rectangle the system suggests for it (screen coordinates).
+template <auto Method>
+constexpr MessageEntry<detail::WindowOf<Method>> OnDpiChanged() {
+    return {WM_DPICHANGED, 0,
+            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                (window.*Method)(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+                result = 0;
+                return true;
+            }};
+}
+
 // void onDeviceChange(): a device came or went, whatever the event; the default handling
 // follows.
 template <auto Method>
 constexpr MessageEntry<detail::WindowOf<Method>> OnDeviceChange() {
     return BeforeDefault<Method, WM_DEVICECHANGE>();
-}
-
-// void onTransferProgress(UINT total, int done): WM_TRANSFER_PROGRESS, the packet-transfer
-// engine's packets in all and those done so far.
-template <auto Method>
-constexpr MessageEntry<detail::WindowOf<Method>> OnTransferProgress() {
-    return {WM_TRANSFER_PROGRESS, 0,
-            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-                (window.*Method)(static_cast<UINT>(wParam), static_cast<int>(lParam));
-                result = 0;
-                return true;
-            }};
-}
-
-// void onFlashProgress(bool range, int value): WM_FLASH_PROGRESS from the flash-command
-// engine; wParam 0 gives the range's upper bound, any other wParam the position.
-template <auto Method>
-constexpr MessageEntry<detail::WindowOf<Method>> OnFlashProgress() {
-    return {WM_FLASH_PROGRESS, 0,
-            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-                (window.*Method)(wParam == 0, static_cast<int>(lParam));
-                result = 0;
-                return true;
-            }};
 }
 
 // void onMessage(): a message without parameters.

@@ -114,6 +114,13 @@ class RunningDialog {
         return GetGUIThreadInfo(threadId_, &info) ? info.hwndCapture : nullptr;
     }
 
+    // The window with the keyboard focus on the dialog's thread, or null.
+    HWND focus() const {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(threadId_, &info) ? info.hwndFocus : nullptr;
+    }
+
     // Waits until everything posted to the dialog so far has been handled.
     bool sync() {
         const int token = ++barrierToken_;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,42 @@ inline std::vector<uint32_t> ResourcePixels(int bitmapId) {
         }
     }
     return pixels;
+}
+
+// The pixels that draw paints into a memory context of the size.
+inline std::vector<uint32_t> PixelsDrawn(SIZE size, const std::function<void(HDC)>& draw) {
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, size.cx, size.cy);
+    ReleaseDC(nullptr, screen);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ replaced = SelectObject(dc, bitmap);
+    draw(dc);
+    SelectObject(dc, replaced);
+    DeleteDC(dc);
+    std::vector<uint32_t> pixels = Pixels(bitmap);
+    DeleteObject(bitmap);
+    return pixels;
+}
+
+// The pixels of a control as it draws itself into a memory context (WM_PRINTCLIENT).
+inline std::vector<uint32_t> PrintedPixels(HWND control) {
+    RECT client{};
+    GetClientRect(control, &client);
+    return PixelsDrawn({client.right, client.bottom}, [control](HDC dc) {
+        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    });
+}
+
+// The screen's pixels where the window lies: what a person sees of it (the pointer left out).
+inline std::vector<uint32_t> ScreenPixels(HWND window) {
+    RECT area{};
+    GetWindowRect(window, &area);
+    const SIZE size{area.right - area.left, area.bottom - area.top};
+    return PixelsDrawn(size, [&](HDC dc) {
+        HDC screen = GetDC(nullptr);
+        BitBlt(dc, 0, 0, size.cx, size.cy, screen, area.left, area.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+    });
 }
 
 // The pixels of the picture a button shows.

@@ -492,6 +492,42 @@ TEST_F(DialogUpdateRunTest, AFailedPacketEndsTheRunWithTheFailureFrame) {
     EXPECT_TRUE(updateVisible(running));
 }
 
+// A user without a mouse: the package named on the command line, Tab through the dialog to
+// Update (by way of Browse), which shows that it has the focus, and Space presses it.
+TEST_F(DialogUpdateRunTest, KeyboardAloneUpdatesTheInstrument) {
+    ASSERT_TRUE(attach());
+    UpdateDialogOptions options = OptionsIn(folder);
+    options.startupItems = {package};
+    RunningDialog running(options, OwnLinks{});
+    ASSERT_TRUE(WaitFor([&] { return running.utf8Text(IDC_EDIT_PATH) == package; }));
+    HWND update = running.item(IDC_BTN_UPDATE);
+    ASSERT_EQ(updateImage(running), ResourcePixels(IDB_UPDATE_ENGLISH));
+    const std::vector<uint32_t> unfocused = PrintedPixels(update);
+
+    EXPECT_EQ(running.focus(), running.item(IDC_EDIT_PATH));
+    const auto tab = [&] {
+        running.pressKey(VK_TAB, GetDlgCtrlID(running.focus()));
+        running.sync();
+        return running.focus();
+    };
+    EXPECT_EQ(tab(), running.item(IDC_BTN_BROWSE));
+    // The product model and software version boxes lie between.
+    EXPECT_EQ(tab(), running.item(IDC_EDIT_MODEL));
+    EXPECT_EQ(tab(), running.item(IDC_EDIT_VERSION));
+    ASSERT_EQ(tab(), update);
+    EXPECT_NE(PrintedPixels(update), unfocused);
+    EXPECT_EQ(running.dialog().updateRuns, 0);
+
+    running.pressKey(VK_SPACE, IDC_BTN_UPDATE);
+    std::vector<std::string> shown;
+    HWND result = boxesUntilResult(running, shown);
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(shown, std::vector<std::string>{"Success: <IDS_UPDATE_SUCCESSFUL>"});
+    EXPECT_EQ(simulator().target(kAddress, kDataBytes), data);
+    closeResultAndWaitForTheEnd(running, result);
+    EXPECT_EQ(running.dialog().updateRuns, 1);
+}
+
 // The same dialog with libusb finding nothing and the process's driver pipes finding named
 // pipes that play the instrument: the whole sample package goes through the driver pipes.
 class DialogDriverPipeRunTest : public DialogUpdateRunTest {
@@ -521,13 +557,15 @@ TEST_F(DialogDriverPipeRunTest, TheSamplePackageUpdatesThroughTheDriverPipes) {
 
 // The dialog as the user sees it with the build's language files, in English and Chinese: ready
 // (the coloured Update image), in the middle of a run, its result message and after the run;
-// kept as test artefacts.
+// kept as test artefacts. During the run the progress bar shows where Update was; after it,
+// Update is back as it was.
 TEST_F(DialogUpdateRunTest, ScreenshotsOfAnUpdate) {
     ui::GdiplusSession gdiplus;
     std::filesystem::copy(TempFolder::AsPath(ProgramDirectory() + "Language"),
                           TempFolder::AsPath(folder.path("Language")),
                           std::filesystem::copy_options::recursive |
                               std::filesystem::copy_options::overwrite_existing);
+    // Returns the screen's pixels where Update lies.
     const auto shoot = [](RunningDialog& running, HWND window, const std::string& name) {
         RedrawWindow(window, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -536,23 +574,27 @@ TEST_F(DialogUpdateRunTest, ScreenshotsOfAnUpdate) {
         const std::filesystem::path file = ArtefactsFolder() / name;
         EXPECT_TRUE(SaveScreenshot(window, file));
         EXPECT_GT(std::filesystem::file_size(file), 1000u);
+        return ScreenPixels(running.item(IDC_BTN_UPDATE));
     };
     for (const uint16_t languageId : {uint16_t{0x0409}, kChineseLangId}) {
         const std::string language = languageId == kChineseLangId ? "-chinese" : "";
         ASSERT_TRUE(attach());
         RunningDialog running(OptionsIn(folder, languageId), OwnLinks{});
         running.drop({package});
-        shoot(running, running.window(), "dialog-update-ready" + language + ".png");
+        const std::vector<uint32_t> ready =
+            shoot(running, running.window(), "dialog-update-ready" + language + ".png");
 
         ClickUpdate(running);
         EXPECT_TRUE(WaitFor([&] { return Progress(running).position >= 2; }));
-        shoot(running, running.window(), "dialog-update-running" + language + ".png");
+        EXPECT_NE(shoot(running, running.window(), "dialog-update-running" + language + ".png"),
+                  ready);
 
         HWND result = running.waitForBox(L"Success");
         ASSERT_NE(result, nullptr);
         shoot(running, result, "dialog-update-result" + language + ".png");
         closeResultAndWaitForTheEnd(running, result);
-        shoot(running, running.window(), "dialog-update-done" + language + ".png");
+        EXPECT_EQ(shoot(running, running.window(), "dialog-update-done" + language + ".png"),
+                  ready);
     }
 }
 

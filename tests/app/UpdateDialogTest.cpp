@@ -12,7 +12,10 @@
 
 #include "DialogDriver.h"
 #include "DialogFixture.h"
+#include "controls/DragValueEdit.h"
+#include "controls/ImageButton.h"
 #include "res/resource.h"
+#include "ui/Dpi.h"
 
 namespace harmoload::testing {
 namespace {
@@ -141,6 +144,147 @@ TEST_F(UpdateDialogTest, SystemColourChangeReachesTheButtons) {
     EXPECT_EQ(refreshed, kRed) << "after " << attempt << " attempts";
 }
 
+// ---- Scale and accessibility ----------------------------------------------------------------
+
+struct Layout {
+    std::vector<RECT> places;
+    LONG fontHeight;
+};
+
+// Where each control of the dialog lies (client coordinates) and the height of the controls' font.
+Layout LayoutOf(HWND dialog) {
+    Layout layout{};
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT place{};
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+        layout.places.push_back(place);
+    }
+    LOGFONTW font{};
+    GetObjectW(
+        reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_STC_INSTRUCTION, WM_GETFONT, 0, 0)),
+        sizeof font, &font);
+    layout.fontHeight = font.lfHeight;
+    return layout;
+}
+
+void MoveToDpi(const RunningDialog& running, UINT dpi, const RECT& suggested) {
+    SendMessageW(running.window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+}
+
+TEST_F(UpdateDialogTest, MovedToAScreenOfTwiceTheScaleTheDialogDoublesAndBack) {
+    RunningDialog running(OptionsIn(folder), /*instrument=*/true);
+    ASSERT_EQ(ui::WindowDpi(running.window()), ui::kDefaultDpi) << "runs at 100 %";
+    const Layout before = LayoutOf(running.window());
+    RECT window{};
+    GetWindowRect(running.window(), &window);
+    const RECT doubled{window.left, window.top, window.left + 2 * (window.right - window.left),
+                       window.top + 2 * (window.bottom - window.top)};
+
+    MoveToDpi(running, 2 * ui::kDefaultDpi, doubled);
+    const Layout after = LayoutOf(running.window());
+    ASSERT_EQ(after.places.size(), before.places.size());
+    for (size_t i = 0; i < before.places.size(); ++i) {
+        EXPECT_EQ(after.places[i].left, 2 * before.places[i].left) << i;
+        EXPECT_EQ(after.places[i].top, 2 * before.places[i].top) << i;
+        EXPECT_EQ(after.places[i].right, 2 * before.places[i].right) << i;
+        EXPECT_EQ(after.places[i].bottom, 2 * before.places[i].bottom) << i;
+    }
+    EXPECT_EQ(after.fontHeight, 2 * before.fontHeight);
+    // The pictures drawn for 200 %.
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_ENGLISH_200));
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_BROWSE)), ResourcePixels(IDB_OPEN_FOLDER_200));
+    // The drawn controls drawn at the new size: the group's frame reaches its new right edge.
+    RECT client{};
+    GetClientRect(running.window(), &client);
+    EXPECT_GE(client.right, after.places.front().right);
+
+    MoveToDpi(running, ui::kDefaultDpi, window);
+    const Layout back = LayoutOf(running.window());
+    for (size_t i = 0; i < before.places.size(); ++i) {
+        EXPECT_TRUE(EqualRect(&back.places[i], &before.places[i])) << i;
+    }
+    EXPECT_EQ(back.fontHeight, before.fontHeight);
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_ENGLISH));
+    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_BROWSE)), ResourcePixels(IDB_OPEN_FOLDER));
+}
+
+std::wstring Name(IAccessible& object) {
+    BSTR name = nullptr;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    std::wstring text = SUCCEEDED(object.get_accName(self, &name)) && name != nullptr
+                            ? std::wstring(name, SysStringLen(name))
+                            : L"(none)";
+    SysFreeString(name);
+    return text;
+}
+
+LONG VariantLong(IAccessible& object,
+                 HRESULT (STDMETHODCALLTYPE IAccessible::*question)(VARIANT, VARIANT*)) {
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT answer{};
+    return SUCCEEDED((object.*question)(self, &answer)) && answer.vt == VT_I4 ? answer.lVal : -1;
+}
+
+// The object a screen reader gets for the control: asked of the control's own object directly,
+// since Wine's oleacc makes no standard objects to compare with.
+template <class ControlClass>
+controls::AccessibleControl& AccessibleOf(HWND control) {
+    auto* attached = dynamic_cast<ControlClass*>(ui::Control::FromHandle(control));
+    EXPECT_NE(attached, nullptr);
+    EXPECT_NE(attached->accessible(), nullptr);
+    return *attached->accessible();
+}
+
+TEST_F(UpdateDialogTest, ButtonsAndPathBoxTellAScreenReaderTheirNamesRolesAndStates) {
+    WriteLanguageFile(folder, "Chin.ini", "chin");
+    struct Case {
+        uint16_t languageId;
+        const wchar_t* browse;
+        const wchar_t* update;
+        const wchar_t* pathBox;
+    };
+    for (const Case& c :
+         {Case{0x0409, L"Browse", L"Update", L"eng IDC_STC_GROUP1"},
+          Case{kChineseLangId, L"\u6d4f\u89c8", L"\u66f4\u65b0", L"chin IDC_STC_GROUP1"}}) {
+        SCOPED_TRACE(c.languageId);
+        RunningDialog running(OptionsIn(folder, c.languageId), /*instrument=*/true);
+        running.drop({WritePackage(folder, "a.dat", {"A0"})});
+        auto& browse = AccessibleOf<controls::ImageButton>(running.item(IDC_BTN_BROWSE));
+        auto& update = AccessibleOf<controls::ImageButton>(running.item(IDC_BTN_UPDATE));
+        auto& pathBox = AccessibleOf<controls::DragValueEdit>(running.item(IDC_EDIT_PATH));
+        EXPECT_EQ(Name(browse), c.browse);
+        EXPECT_EQ(Name(update), c.update);
+        EXPECT_EQ(Name(pathBox), c.pathBox);
+        // Nothing of it is drawn: the buttons keep their empty window texts.
+        EXPECT_EQ(running.text(IDC_BTN_UPDATE), L"");
+
+        EXPECT_EQ(VariantLong(update, &IAccessible::get_accRole), ROLE_SYSTEM_PUSHBUTTON);
+        EXPECT_EQ(VariantLong(browse, &IAccessible::get_accRole), ROLE_SYSTEM_PUSHBUTTON);
+        EXPECT_EQ(VariantLong(pathBox, &IAccessible::get_accRole), ROLE_SYSTEM_TEXT);
+        EXPECT_EQ(VariantLong(update, &IAccessible::get_accState), LONG{STATE_SYSTEM_FOCUSABLE});
+        EXPECT_EQ(VariantLong(pathBox, &IAccessible::get_accState),
+                  LONG{STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_READONLY});
+        EnableWindow(running.item(IDC_BTN_UPDATE), FALSE);
+        EXPECT_EQ(VariantLong(update, &IAccessible::get_accState), LONG{STATE_SYSTEM_UNAVAILABLE});
+        EnableWindow(running.item(IDC_BTN_UPDATE), TRUE);
+
+        // A screen reader's "press" is a click.
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        EXPECT_EQ(update.accDoDefaultAction(self), S_OK);
+        running.sync();
+        EXPECT_EQ(running.dialog().updateRuns, 1);
+    }
+}
+
 // ---- The instruction line ------------------------------------------------------------------
 
 TEST_F(UpdateDialogTest, InstructionLineWithoutInstrument) {
@@ -169,16 +313,6 @@ TEST_F(UpdateDialogTest, InstructionLineWithInstrument) {
     running.drop({WritePackage(folder, "a.dat", {"A0", "", "C1"})});
     EXPECT_EQ(running.utf8Text(IDC_STC_INSTRUCTION), "<IDS_COMMENT_5>");
     EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_ENGLISH));
-}
-
-TEST_F(UpdateDialogTest, ChineseImagesFollowTheInstrument) {
-    WriteLanguageFile(folder, "Chin.ini", "chin");
-    {
-        RunningDialog running(OptionsIn(folder, 0x0804), /*instrument=*/true);
-        EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_CHINESE));
-    }
-    RunningDialog running(OptionsIn(folder, 0x0804), /*instrument=*/false);
-    EXPECT_EQ(ButtonPixels(running.item(IDC_BTN_UPDATE)), ResourcePixels(IDB_UPDATE_CHINESE_GREY));
 }
 
 // ---- Opening a package ----------------------------------------------------------------------

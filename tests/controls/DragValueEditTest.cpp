@@ -13,6 +13,8 @@
 namespace harmoload::testing {
 namespace {
 
+using controls::DragValueEdit;
+
 constexpr POINT kStart{20, 8};
 
 class DragValueEditTest : public ::testing::Test {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <string>
 
 #include "ControlHost.h"
 #include "controls/ImageButton.h"
@@ -13,6 +14,8 @@
 
 namespace harmoload::testing {
 namespace {
+
+using controls::ImageButton;
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 // The front flap of the open-folder picture.
@@ -263,6 +266,40 @@ TEST_F(ImageButtonTest, CursorAndPicturesComeFromTheProgramsResources) {
     EXPECT_EQ(SendMessageW(window, BM_GETIMAGE, IMAGE_BITMAP, 0), 0);
     const RECT nothing = Draw(window).boundsOfAllBut(kHostColor);
     EXPECT_TRUE(IsRectEmpty(&nothing));
+}
+
+// ---- Accessibility ----------------------------------------------------------------------------
+
+// What a screen reader in another process gets: WM_GETOBJECT answers for the client area with the
+// button's object, marshalled (Wine 8 cannot marshal IAccessible and answers with its failure
+// code, E_NOINTERFACE; where it can, the object comes back named, a push button), and leaves the
+// window's other parts to the system.
+TEST_F(ImageButtonTest, WmGetObjectAnswersForTheClientAreaWithTheNamedButton) {
+    ImageButton button;
+    HWND window = makeButton(button);
+    button.setAccessibleName(L"Browse");
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(SUCCEEDED(com));
+    const LRESULT answer = SendMessageW(window, WM_GETOBJECT, 0, OBJID_CLIENT);
+    EXPECT_NE(answer, 0);
+    if (answer > 0) {
+        IAccessible* object = nullptr;
+        ASSERT_EQ(ObjectFromLresult(answer, IID_IAccessible, 0, reinterpret_cast<void**>(&object)),
+                  S_OK);
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR name = nullptr;
+        EXPECT_EQ(object->get_accName(self, &name), S_OK);
+        EXPECT_EQ(std::wstring(name, SysStringLen(name)), L"Browse");
+        SysFreeString(name);
+        VARIANT role{};
+        EXPECT_EQ(object->get_accRole(self, &role), S_OK);
+        EXPECT_EQ(role.lVal, ROLE_SYSTEM_PUSHBUTTON);
+        object->Release();
+    }
+    EXPECT_EQ(SendMessageW(window, WM_GETOBJECT, 0, OBJID_WINDOW), 0);
+    CoUninitialize();
 }
 
 }  // namespace

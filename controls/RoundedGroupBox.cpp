@@ -1,4 +1,4 @@
-#include "controls/CMyGroupbox.h"
+#include "controls/RoundedGroupBox.h"
 
 #include <algorithm>
 #include <string>
@@ -9,14 +9,15 @@
 #include <gdiplus.h>
 
 #include "ui/DataExchange.h"
+#include "ui/Dpi.h"
 #include "ui/MessageTable.h"
 
-namespace harmoload {
+namespace harmoload::controls {
 
-struct CMyGroupboxMessages {
-    static constexpr ui::MessageEntry<CMyGroupbox> kTable[] = {
-        ui::OnPaint<&CMyGroupbox::onPaint>(),
-        ui::OnPrint<&CMyGroupbox::onPrintClient>(WM_PRINTCLIENT),
+struct RoundedGroupBoxMessages {
+    static constexpr ui::MessageEntry<RoundedGroupBox> kTable[] = {
+        ui::OnPaint<&RoundedGroupBox::onPaint>(),
+        ui::OnPrint<&RoundedGroupBox::onPrintClient>(WM_PRINTCLIENT),
     };
 };
 
@@ -69,12 +70,27 @@ class FramePainter {
 
 }  // namespace
 
-bool CMyGroupbox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    return ui::DispatchMessageTo<CMyGroupbox>(CMyGroupboxMessages::kTable, *this, message, wParam,
-                                              lParam, result);
+bool RoundedGroupBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return ui::DispatchMessageTo<RoundedGroupBox>(RoundedGroupBoxMessages::kTable, *this, message,
+                                                  wParam, lParam, result);
 }
 
-bool CMyGroupbox::onPaint() {
+void RoundedGroupBox::setRadius(int radius) {
+    radiusAt96_ = radius;
+    radius_ = ui::ScaleToDpi(radius, dpi_);
+}
+
+void RoundedGroupBox::setDpi(UINT dpi) {
+    dpi_ = dpi;
+    radius_ = ui::ScaleToDpi(radiusAt96_, dpi);
+    lineWidth_ = ui::ScaleToDpi(kLineWidth, dpi);
+    shadowOffset_ = ui::ScaleToDpi(kShadowOffset, dpi);
+    if (hwnd() != nullptr) {
+        InvalidateRect(hwnd(), nullptr, TRUE);
+    }
+}
+
+bool RoundedGroupBox::onPaint() {
     PAINTSTRUCT paintStruct{};
     HDC dc = BeginPaint(hwnd(), &paintStruct);
     paint(dc);
@@ -82,7 +98,7 @@ bool CMyGroupbox::onPaint() {
     return true;
 }
 
-void CMyGroupbox::paint(HDC dc) {
+void RoundedGroupBox::paint(HDC dc) {
     const std::wstring caption = ui::WindowText(hwnd());
     auto* font = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
     HGDIOBJ previousFont = font != nullptr ? SelectObject(dc, font) : nullptr;
@@ -97,21 +113,17 @@ void CMyGroupbox::paint(HDC dc) {
     SIZE extent{};
     GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
     const int captionWidth = std::min<int>(extent.cx, width - 2 * r);
-    int x0 = r;
-    if (captionAlign_ == CaptionAlign::Centre) {
-        x0 = r + (width - 2 * r - captionWidth) / 2;
-    } else if (captionAlign_ == CaptionAlign::Right) {
-        x0 = width - r - captionWidth;
-    }
+    // The caption sits at the left, one radius in.
+    const int x0 = r;
     RECT captionArea{x0, 0, x0 + captionWidth, extent.cy};
 
-    // The shadow two pixels down and to the right, the caption over it.
+    // The shadow down and to the right (two pixels at 96 DPI), the caption over it.
     const int previousMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF previousColor = SetTextColor(dc, shadowColor_);
     const UINT format = DT_SINGLELINE | DT_CENTER | DT_VCENTER;
-    OffsetRect(&captionArea, 2, 2);
+    OffsetRect(&captionArea, shadowOffset_, shadowOffset_);
     DrawTextW(dc, caption.c_str(), -1, &captionArea, format);
-    OffsetRect(&captionArea, -2, -2);
+    OffsetRect(&captionArea, -shadowOffset_, -shadowOffset_);
     SetTextColor(dc, captionColor_);
     DrawTextW(dc, caption.c_str(), -1, &captionArea, format);
     SetTextColor(dc, previousColor);
@@ -137,4 +149,4 @@ void CMyGroupbox::paint(HDC dc) {
     }
 }
 
-}  // namespace harmoload
+}  // namespace harmoload::controls

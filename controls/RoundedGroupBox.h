@@ -7,33 +7,41 @@
 #include <windows.h>
 
 #include "ui/Control.h"
+#include "ui/Dpi.h"
 
-namespace harmoload {
+namespace harmoload::controls {
 
-class CMyGroupbox : public ui::Control {
+class RoundedGroupBox : public ui::Control {
   public:
-    enum class CaptionAlign { Left = 0, Centre = 1, Right = 2 };
-
-    // Corner radius in pixels, and the caption's distance from the left and right edges.
-    void setRadius(int radius) { radius_ = radius; }
+    // Corner radius in pixels at 96 DPI, and the caption's distance from the left edge.
+    void setRadius(int radius);
     int radius() const { return radius_; }
+    // The radius, the frame's width and the caption shadow's offset at the DPI.
+    void setDpi(UINT dpi);
 
   protected:
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
   private:
-    friend struct CMyGroupboxMessages;
+    friend struct RoundedGroupBoxMessages;
 
     bool onPaint();
     void onPrintClient(HDC dc, LPARAM) { paint(dc); }
     void paint(HDC dc);
 
-    CaptionAlign captionAlign_ = CaptionAlign::Left;
+    UINT dpi_ = ui::kDefaultDpi;
+    int radiusAt96_ = 20;
+    // At the DPI.
     int radius_ = 20;
-    int lineWidth_ = 2;
+    int lineWidth_ = kLineWidth;
+    int shadowOffset_ = kShadowOffset;
     COLORREF captionColor_ = RGB(0, 70, 213);
     COLORREF frameColor_ = RGB(208, 208, 191);
     COLORREF shadowColor_ = RGB(224, 232, 217);
+
+    // At 96 DPI.
+    static constexpr int kLineWidth = 2;
+    static constexpr int kShadowOffset = 2;
 };
 
-}  // namespace harmoload
+}  // namespace harmoload::controls

@@ -6,11 +6,13 @@
 #include <windows.h>
 
 #include "ControlHost.h"
-#include "controls/CMyGroupbox.h"
+#include "controls/RoundedGroupBox.h"
 #include "ui/GdiplusSession.h"
 
 namespace harmoload::testing {
 namespace {
+
+using controls::RoundedGroupBox;
 
 constexpr COLORREF kBackground = RGB(255, 255, 255);
 constexpr COLORREF kFrame = RGB(208, 208, 191);
@@ -21,12 +23,12 @@ constexpr int kRadius = 10;
 constexpr int kWidth = 400;
 constexpr int kHeight = 100;
 
-class CMyGroupboxTest : public ::testing::Test {
+class RoundedGroupBoxTest : public ::testing::Test {
   protected:
     // A group box of 400 by 100 pixels with the caption, drawn; the caption's size in its font.
     Drawing draw(const wchar_t* caption, SIZE& captionSize) {
         HWND window = host.add(L"Button", caption, BS_GROUPBOX, RECT{0, 0, kWidth, kHeight});
-        CMyGroupbox box;
+        RoundedGroupBox box;
         box.setRadius(kRadius);
         EXPECT_TRUE(box.attach(window));
         HDC dc = GetDC(window);
@@ -42,7 +44,7 @@ class CMyGroupboxTest : public ::testing::Test {
     ControlHost host;
 };
 
-TEST_F(CMyGroupboxTest, FrameRunsAroundTheBoxAndGivesWayToTheCaption) {
+TEST_F(RoundedGroupBoxTest, FrameRunsAroundTheBoxAndGivesWayToTheCaption) {
     SIZE caption{};
     const Drawing box = draw(L"Step1: Open the update file", caption);
     const int top = caption.cy / 2;
@@ -71,7 +73,7 @@ TEST_F(CMyGroupboxTest, FrameRunsAroundTheBoxAndGivesWayToTheCaption) {
     EXPECT_GT(box.count(kShadow), 0);
 }
 
-TEST_F(CMyGroupboxTest, EmptyCaptionLeavesNoGap) {
+TEST_F(RoundedGroupBoxTest, EmptyCaptionLeavesNoGap) {
     SIZE caption{};
     const Drawing box = draw(L"", caption);
     const int top = caption.cy / 2;
