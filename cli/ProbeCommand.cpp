@@ -8,7 +8,9 @@
 #include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
 #include "cli/LinkSetup.h"
+#include "cli/TerminalText.h"
 #include "platform/Clock.h"
+#include "usb/AttachedInstruments.h"
 #include "usb/PresenceCheck.h"
 #include "usb/UsbLink.h"
 
@@ -38,6 +40,43 @@ int ProbeLink(UsbLink& link, bool json, std::ostream& out) {
     return present ? kExitSuccess : kExitNoInstrument;
 }
 
+namespace {
+
+int ProbeAll(UsbLink& link, bool json, std::ostream& out) {
+    std::vector<AttachedInstrument> instruments = FindAttachedInstruments(link);
+    CheckAccess(link, instruments);
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const AttachedInstrument& instrument : instruments) {
+        const std::string hint = instrument.access ? std::string() : AccessHint(instrument.problem);
+        if (json) {
+            nlohmann::ordered_json entry = {{"device", instrument.device},
+                                            {"backEnd", LinkModeName(instrument.backEnd)},
+                                            {"access", instrument.access}};
+            if (!hint.empty()) {
+                entry["problem"] = AccessProblemName(instrument.problem);
+                entry["hint"] = hint;
+            }
+            list.push_back(std::move(entry));
+        } else {
+            out << TerminalText(instrument.device) << "  " << LinkModeName(instrument.backEnd)
+                << "  " << (instrument.access ? "ready" : "cannot be opened") << '\n';
+            if (!hint.empty()) {
+                out << "  " << hint << '\n';
+            }
+        }
+    }
+    if (json) {
+        out << nlohmann::ordered_json{{"instruments", list}}.dump(
+                   -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+            << '\n';
+    } else if (instruments.empty()) {
+        out << "No instrument found\n";
+    }
+    return instruments.empty() ? kExitNoInstrument : kExitSuccess;
+}
+
+}  // namespace
+
 int RunProbe(const ProbeOptions& options, std::ostream& out, std::ostream& err) {
     SystemClock clock;
     ConsoleNotifier notifier(out, err, options.json);
@@ -50,7 +89,7 @@ int RunProbe(const ProbeOptions& options, std::ostream& out, std::ostream& err) 
     link.setNotifier(&notifier);
     // The libusb back end's own line about a failed write must not break the JSON lines.
     setup.attach(link, clock, options.json ? err : out);
-    return ProbeLink(link, options.json, out);
+    return options.all ? ProbeAll(link, options.json, out) : ProbeLink(link, options.json, out);
 }
 
 }  // namespace harmoload

@@ -13,6 +13,7 @@ inline constexpr int kExitNoInstrument = 3;
 
 struct ProbeOptions {
     bool json = false;
+    bool all = false;       // every attached instrument, each with its device id
     bool simulate = false;  // the built-in simulated instrument, described by HARMOLOAD_SIM
     std::string tracePath;  // empty: no trace
 };
@@ -21,6 +22,9 @@ struct ProbeOptions {
 // Prints "Instrument found through libusb" (or "driver-pipes") or "No instrument found", or
 // instead of the latter what stands in the way and its fix (cli/AccessHint.h); with --json one
 // object {"present":…,"backEnd":…} with "problem" and "hint" when there is a fix to name.
+// With --all, every instrument on every back end, each with its device id, back end and whether
+// this user may open it (with the problem and its fix when not); --json prints one object
+// {"instruments":[{"device","backEnd","access"},…]}. 0 when at least one is found, 3 when none.
 int RunProbe(const ProbeOptions& options, std::ostream& out, std::ostream& err);
 
 // The same on a link the caller has set up (bound, traced).
