@@ -187,19 +187,21 @@ int UpdateInstrument(const RunContext& context, bool assumeYes, std::istream& in
     return result(ok, ok ? kExitSuccess : kExitFailed);
 }
 
-// The same, with what the core throws turned into a failed run.
-int UpdateInstrumentSafely(const RunContext& context, bool assumeYes, std::istream& in,
-                           std::ostream& out, std::ostream& err) {
+// The run's exit code, with what the core throws (out of memory, a file-system error) turned
+// into a failed run with a message, and with --json its failed result: it never ends the
+// program.
+template <typename Run>
+int FailingSafely(bool json, std::ostream& out, std::ostream& err, Run run) {
     std::string failure;
     try {
-        return UpdateInstrument(context, assumeYes, in, out, err);
+        return run();
     } catch (const std::bad_alloc&) {
         failure = "not enough memory";
     } catch (const std::exception& error) {
         failure = error.what();
     }
     err << "The update failed: " << failure << '\n';
-    if (context.options.json) {
+    if (json) {
         WriteJson(out, {{"event", "result"}, {"ok", false}});
     }
     return kExitFailed;
@@ -289,7 +291,9 @@ int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>&
                     return;
                 }
                 std::istringstream noInput;
-                exits[i] = UpdateInstrumentSafely(context, assumeYes, noInput, runOut, runErr);
+                exits[i] = FailingSafely(options.json, runOut, runErr, [&] {
+                    return UpdateInstrument(context, assumeYes, noInput, runOut, runErr);
+                });
             });
         }
         for (std::thread& run : runs) {
@@ -395,21 +399,8 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
 
 int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable, std::istream& in,
                      std::ostream& out, std::ostream& err) {
-    // What the core throws (out of memory, a file-system error) fails the command with a
-    // message; it never ends the program.
-    std::string failure;
-    try {
-        return UpdateFromPackage(options, languageTable, in, out, err);
-    } catch (const std::bad_alloc&) {
-        failure = "not enough memory";
-    } catch (const std::exception& error) {
-        failure = error.what();
-    }
-    err << "The update failed: " << failure << '\n';
-    if (options.json) {
-        WriteJson(out, {{"event", "result"}, {"ok", false}});
-    }
-    return kExitFailed;
+    return FailingSafely(options.json, out, err,
+                         [&] { return UpdateFromPackage(options, languageTable, in, out, err); });
 }
 
 }  // namespace harmoload

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "cli/Commands.h"
@@ -48,10 +49,24 @@ class UpdateCommandTest : public ::testing::Test {
 
     int update(bool json) {
         UpdateOptions options;
-        options.packagePath = package;
         options.json = json;
+        return update(options, out);
+    }
+    // update --simulate with these options, into stream.
+    int update(UpdateOptions options, std::ostream& stream) {
+        options.packagePath = package;
         options.simulate = true;
-        return RunUpdateCommand(options, table, in, out, err);
+        return RunUpdateCommand(options, table, in, stream, err);
+    }
+    // Each device's result ("" for a run of one instrument).
+    std::map<std::string, bool> results() const {
+        std::map<std::string, bool> byDevice;
+        for (const nlohmann::json& event : events()) {
+            if (event["event"] == "result") {
+                byDevice[event.value("device", "")] = event["ok"];
+            }
+        }
+        return byDevice;
     }
 
     TempFolder folder;
@@ -192,6 +207,89 @@ TEST_F(UpdateCommandTest, AnUnusableTemporaryAreaFailsTheRunWithAMessage) {
     EXPECT_EQ(update(true), kExitFailed);
     EXPECT_NE(err.str().find("Cannot create a temporary folder"), std::string::npos) << err.str();
     EXPECT_EQ(events().back(), (nlohmann::json{{"event", "result"}, {"ok", false}}));
+}
+
+// A service bench: several simulated instruments on one bus, listed, chosen by id, refused
+// without a choice, and updated in parallel, each ending with its own result.
+
+TEST_F(UpdateCommandTest, ProbeAllListsEveryInstrumentWithItsId) {
+    EnvironmentScope bench{{"HARMOLOAD_SIM", "erase-ms=0 | other=1234:5678 | absent"}};
+    ProbeOptions probe{.json = true, .all = true, .simulate = true, .tracePath = {}};
+    ASSERT_EQ(RunProbe(probe, out, err), kExitSuccess) << err.str();
+    EXPECT_EQ(nlohmann::json::parse(out.str()), nlohmann::json::parse(R"({"instruments": [
+                  {"device": "001/001", "backEnd": "libusb", "access": true},
+                  {"device": "001/003", "backEnd": "libusb", "access": true}]})"));
+
+    EnvironmentScope none{{"HARMOLOAD_SIM", "absent"}};
+    out.str("");
+    EXPECT_EQ(RunProbe(probe, out, err), kExitNoInstrument);
+    EXPECT_EQ(out.str(), "{\"instruments\":[]}\n");
+}
+
+TEST_F(UpdateCommandTest, WithTwoAttachedUpdateRefusesUnlessOneIsChosen) {
+    // The first would fail its first packet: only the second may be written.
+    EnvironmentScope bench{{"HARMOLOAD_SIM", "bad-end=1 | erase-ms=0"}};
+    UpdateOptions options;
+    options.json = true;
+    EXPECT_EQ(update(options, out), kExitUsage);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_NE(err.str().find("--device ID"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("--all"), std::string::npos) << err.str();
+
+    options.device = "001/002";
+    EXPECT_EQ(update(options, out), kExitSuccess) << err.str();
+    EXPECT_EQ(results(), (std::map<std::string, bool>{{"", true}}));
+
+    options.device = "001/009";
+    EXPECT_EQ(update(options, out), kExitNoInstrument);
+}
+
+TEST_F(UpdateCommandTest, AllUpdatesEveryInstrumentAndAFailureSpoilsOnlyItsOwn) {
+    EnvironmentScope bench{{"HARMOLOAD_SIM", "erase-ms=0 | unplug=4 | erase-ms=0"}};
+    UpdateOptions options;
+    options.json = true;
+    options.all = true;
+    EXPECT_EQ(update(options, out), kExitFailed) << err.str();
+    EXPECT_EQ(results(), (std::map<std::string, bool>{
+                             {"001/001", true}, {"001/002", false}, {"001/003", true}}));
+    const auto all = events();
+    for (const nlohmann::json& event : all) {
+        EXPECT_TRUE(event.contains("device") || event["event"] == "summary") << event;
+    }
+    EXPECT_EQ(all.back(), nlohmann::json::parse(R"({"event": "summary",
+        "succeeded": ["001/001", "001/003"], "failed": ["001/002"]})"));
+}
+
+TEST_F(UpdateCommandTest, AllWritesTheInstrumentsInParallel) {
+    // Each instrument's third transfer waits for the other's: runs one after the other never
+    // meet, and the first would fail.
+    EnvironmentScope bench{{"HARMOLOAD_SIM", "meet=3 | meet=3"}};
+    UpdateOptions options;
+    options.json = true;
+    options.all = true;
+    EXPECT_EQ(update(options, out), kExitSuccess) << err.str();
+    EXPECT_EQ(results(), (std::map<std::string, bool>{{"001/001", true}, {"001/002", true}}));
+}
+
+TEST_F(UpdateCommandTest, InterruptsStopEveryRunOfTheBenchWithItsResultFrame) {
+    EnvironmentScope bench{{"HARMOLOAD_SIM", "erase-ms=0 | erase-ms=0"}};
+    // Ctrl-C twice at the first progress event of any run, while its line is being written: no
+    // other run can post a progress event before the stop.
+    InterruptingOutput buffer({1, 1});
+    std::ostream interrupted(&buffer);
+    UpdateOptions options;
+    options.json = true;
+    options.all = true;
+    ::testing::internal::CaptureStderr();
+    const int exit = update(options, interrupted);
+    const std::string warnings = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(exit, kExitFailed);
+    EXPECT_EQ(warnings, std::string(kFirstInterruptText) + kStoppingInterruptText);
+    out.str(buffer.str());
+    EXPECT_EQ(results(), (std::map<std::string, bool>{{"001/001", false}, {"001/002", false}}));
+    // The result frame went out on both: no message says it could not be sent.
+    EXPECT_EQ(out.str().find("write usb failed when send 09"), std::string::npos) << out.str();
+    EXPECT_EQ(events().back()["failed"], (nlohmann::json{"001/001", "001/002"}));
 }
 
 TEST(ProgressDisplay, PlainOutputPrintsALineAtEveryTenth) {
