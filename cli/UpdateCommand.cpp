@@ -266,8 +266,14 @@ int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>&
     }
     const bool assumeYes = options.assumeYes || answer.has_value();
 
-    BenchOutput benchOut(out, options.json);
-    BenchOutput benchErr(err, false);
+    std::vector<std::string> devices;
+    for (const AttachedInstrument& instrument : instruments) {
+        devices.push_back(instrument.device);
+    }
+    const BenchLines lines = options.json             ? BenchLines::Json
+                             : EnableCursorMovement() ? BenchLines::Live
+                                                      : BenchLines::Prefixed;
+    BenchOutput bench(out, err, lines, devices);
     std::vector<int> exits(instruments.size(), kExitFailed);
     {
         const UpdateInterrupts interrupts(shared.stop);
@@ -275,8 +281,8 @@ int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>&
         for (size_t i = 0; i < instruments.size(); ++i) {
             runs.emplace_back([&, i] {
                 const AttachedInstrument& instrument = instruments[i];
-                DeviceLineStream runOut(benchOut, instrument.device);
-                DeviceLineStream runErr(benchErr, instrument.device);
+                DeviceLineStream runOut(bench, instrument.device, false);
+                DeviceLineStream runErr(bench, instrument.device, true);
                 LinkSetup ownLinks;
                 RunContext context = shared;
                 context.instrument = &instrument;
@@ -309,16 +315,15 @@ int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>&
     if (options.json) {
         WriteJson(out, {{"event", "summary"}, {"succeeded", succeeded}, {"failed", failed}});
     } else {
-        auto list = [](const std::vector<std::string>& devices) {
+        auto list = [](const char* outcome, const std::vector<std::string>& devices) {
             std::string text;
             for (const std::string& device : devices) {
-                text += (text.empty() ? " " : ", ") + device;
+                text += (text.empty() ? std::string(" ") + outcome + ": " : ", ") + device;
             }
-            return text;
+            return text.empty() ? text : text + ".";
         };
         out << "Updated " << succeeded.size() << " of " << instruments.size() << " instruments."
-            << (succeeded.empty() ? "" : " Succeeded:") << list(succeeded)
-            << (failed.empty() ? "" : " Failed:") << list(failed) << '\n';
+            << list("Succeeded", succeeded) << list("Failed", failed) << '\n';
     }
     out.flush();
     return failed.empty() ? kExitSuccess : kExitFailed;

@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 
+#include "cli/BenchOutput.h"
 #include "cli/Commands.h"
 #include "cli/ProbeCommand.h"
 #include "cli/ProgressDisplay.h"
@@ -290,6 +291,26 @@ TEST_F(UpdateCommandTest, InterruptsStopEveryRunOfTheBenchWithItsResultFrame) {
     // The result frame went out on both: no message says it could not be sent.
     EXPECT_EQ(out.str().find("write usb failed when send 09"), std::string::npos) << out.str();
     EXPECT_EQ(events().back()["failed"], (nlohmann::json{"001/001", "001/002"}));
+}
+
+TEST(BenchOutput, OnATerminalEachInstrumentKeepsOneLiveLineAndErrorsScrollAbove) {
+    std::ostringstream screen;
+    BenchOutput output(screen, screen, BenchLines::Live, {"001/001", "001/002"});
+    {
+        DeviceLineStream first(output, "001/001", false);
+        DeviceLineStream second(output, "001/002", false);
+        DeviceLineStream secondErrors(output, "001/002", true);
+        first << "Pair 1: 10%\n";
+        second << "Pair 1: 20%\r\n";
+        secondErrors << "Error: gone\n";
+        first << "Pair 1: written";  // sent when the stream goes
+    }
+    const std::string up = "\x1b[2F\x1b[J";
+    EXPECT_EQ(screen.str(), "[001/001] Pair 1: 10%\n[001/002] \n" + up +
+                                "[001/001] Pair 1: 10%\n[001/002] Pair 1: 20%\n" + up +
+                                "[001/002] Error: gone\n"
+                                "[001/001] Pair 1: 10%\n[001/002] Pair 1: 20%\n" +
+                                up + "[001/001] Pair 1: written\n[001/002] Pair 1: 20%\n");
 }
 
 TEST(ProgressDisplay, PlainOutputPrintsALineAtEveryTenth) {
