@@ -250,6 +250,25 @@ std::string TracePathFor(const std::string& tracePath, const std::string& device
                         : tracePath + "-" + tag;
 }
 
+// The last line of a bench: the ids of the instruments that succeeded and of those that failed.
+void WriteSummary(const UpdateOptions& options, const std::vector<std::string>& succeeded,
+                  const std::vector<std::string>& failed, std::ostream& out) {
+    if (options.json) {
+        WriteJson(out, {{"event", "summary"}, {"succeeded", succeeded}, {"failed", failed}});
+    } else {
+        auto list = [](const char* outcome, const std::vector<std::string>& devices) {
+            std::string text;
+            for (const std::string& device : devices) {
+                text += (text.empty() ? std::string(" ") + outcome + ": " : ", ") + device;
+            }
+            return text.empty() ? text : text + ".";
+        };
+        out << "Updated " << succeeded.size() << " of " << succeeded.size() + failed.size()
+            << " instruments." << list("Succeeded", succeeded) << list("Failed", failed) << '\n';
+    }
+    out.flush();
+}
+
 // update --all: every instrument in parallel, each in its own thread with its own streams,
 // then the summary.
 int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>& instruments,
@@ -260,8 +279,13 @@ int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>&
     probe.packagePath = shared.packagePath;
     probe.package = shared.package.record;
     const std::optional<MessageAnswer> answer = AskProfileWarningOnce(probe, notifier, clock);
+    std::vector<std::string> failed;
     if (answer && *answer != MessageAnswer::Yes) {
         err << "Nothing was written.\n";
+        for (const AttachedInstrument& instrument : instruments) {
+            failed.push_back(instrument.device);
+        }
+        WriteSummary(options, {}, failed, out);
         return kExitFailed;
     }
     const bool assumeYes = options.assumeYes || answer.has_value();
@@ -308,24 +332,10 @@ int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>&
     }
 
     std::vector<std::string> succeeded;
-    std::vector<std::string> failed;
     for (size_t i = 0; i < instruments.size(); ++i) {
         (exits[i] == kExitSuccess ? succeeded : failed).push_back(instruments[i].device);
     }
-    if (options.json) {
-        WriteJson(out, {{"event", "summary"}, {"succeeded", succeeded}, {"failed", failed}});
-    } else {
-        auto list = [](const char* outcome, const std::vector<std::string>& devices) {
-            std::string text;
-            for (const std::string& device : devices) {
-                text += (text.empty() ? std::string(" ") + outcome + ": " : ", ") + device;
-            }
-            return text.empty() ? text : text + ".";
-        };
-        out << "Updated " << succeeded.size() << " of " << instruments.size() << " instruments."
-            << list("Succeeded", succeeded) << list("Failed", failed) << '\n';
-    }
-    out.flush();
+    WriteSummary(options, succeeded, failed, out);
     return failed.empty() ? kExitSuccess : kExitFailed;
 }
 
@@ -370,14 +380,11 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
                    "them.\n"
                 << HoldKeySentence(languageTable, package.record.holdKeys) << '\n';
             if (options.json) {
-                WriteJson(out, {{"event", "summary"},
-                                {"succeeded", nlohmann::ordered_json::array()},
-                                {"failed", nlohmann::ordered_json::array()}});
+                WriteSummary(options, {}, {}, out);
             }
             return kExitNoInstrument;
         }
-        const int exit = UpdateBench(context, instruments, console, out, err);
-        return exit;
+        return UpdateBench(context, instruments, console, out, err);
     }
     if (!options.device.empty()) {
         const auto chosen = std::find_if(

@@ -16,8 +16,10 @@
 #include "cli/ProbeCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/UpdateInterrupts.h"
+#include "flash/FlashCommandEngine.h"
 #include "platform/Notifier.h"
 #include "platform/testing/VirtualClock.h"
+#include "tests/flash/FlashProfileText.h"
 #include "tests/support/EnvironmentScope.h"
 #include "tests/support/TempFolder.h"
 #include "update/UpdateRun.h"
@@ -259,6 +261,32 @@ TEST_F(UpdateCommandTest, AllUpdatesEveryInstrumentAndAFailureSpoilsOnlyItsOwn) 
     }
     EXPECT_EQ(all.back(), nlohmann::json::parse(R"({"event": "summary",
         "succeeded": ["001/001", "001/003"], "failed": ["001/002"]})"));
+}
+
+TEST_F(UpdateCommandTest, AllAsksAPackageWarningOnceBeforeAnyInstrumentIsTouched) {
+    // A flash profile without its flash model warns, and the run asks whether to go on.
+    testing::FlashProfileText profile;
+    profile.model.clear();
+    profile.sectors = {0, 0x8000};
+    profile.reserved = {0x8000};
+    const std::string config = folder.writeText("R2.ini", profile.text());
+    const std::string data = folder.write("firmware.bin", std::vector<uint8_t>(64, 0x5A));
+    ASSERT_EQ(RunPack({package, "HM-61", "V2.10", {}, {"R2:" + config + ":" + data}}, err),
+              kExitSuccess);
+    EnvironmentScope bench{{"HARMOLOAD_SIM", "erase-ms=0 | erase-ms=0"}};
+    UpdateOptions options;
+    options.json = true;
+    options.all = true;
+    // No terminal to ask and no --yes: the answer is No, and no run starts.
+    EXPECT_EQ(update(options, out), kExitFailed);
+    int questions = 0;
+    for (const nlohmann::json& event : events()) {
+        EXPECT_FALSE(event.contains("device")) << event;
+        questions += event.value("text", "") == kContinueQuestion ? 1 : 0;
+    }
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(events().back(), nlohmann::json::parse(R"({"event": "summary",
+        "succeeded": [], "failed": ["001/001", "001/002"]})"));
 }
 
 TEST_F(UpdateCommandTest, AllWritesTheInstrumentsInParallel) {
