@@ -209,17 +209,18 @@ int FailingSafely(bool json, std::ostream& out, std::ostream& err, Run run) {
 
 // A warning about the package's flash profiles, asked once before any instrument is touched:
 // the runs of a bench would each ask it at once. Nothing when no profile warns; else the answer.
-std::optional<MessageAnswer> AskProfileWarningOnce(const UpdateRunSetup& probe, Notifier& notifier,
+std::optional<MessageAnswer> AskProfileWarningOnce(const std::string& packagePath,
+                                                   const PackageRecord& package, Notifier& notifier,
                                                    Clock& clock) {
     PrivateTempFolder folder;
     if (!folder.created()) {
         return std::nullopt;  // each run says so
     }
-    const size_t pairs = PairsInUse(probe.package.pairCount);
+    const size_t pairs = PairsInUse(package.pairCount);
     for (size_t i = 0; i < pairs; ++i) {
-        const PairEntry& pair = probe.package.pairs[i];
+        const PairEntry& pair = package.pairs[i];
         if (EngineForCode(pair.engineCode) != PairEngine::Flash ||
-            UnpackPair(probe.packagePath, folder.path(), pair) != PairUnpack::Unpacked) {
+            UnpackPair(packagePath, folder.path(), pair) != PairUnpack::Unpacked) {
             continue;
         }
         FlashCommandEngine engine(notifier, clock);
@@ -274,26 +275,20 @@ void WriteSummary(const UpdateOptions& options, const std::vector<std::string>& 
 int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>& instruments,
                 Notifier& notifier, std::ostream& out, std::ostream& err) {
     const UpdateOptions& options = shared.options;
-    SystemClock clock;
-    UpdateRunSetup probe;
-    probe.packagePath = shared.packagePath;
-    probe.package = shared.package.record;
-    const std::optional<MessageAnswer> answer = AskProfileWarningOnce(probe, notifier, clock);
-    std::vector<std::string> failed;
-    if (answer && *answer != MessageAnswer::Yes) {
-        err << "Nothing was written.\n";
-        for (const AttachedInstrument& instrument : instruments) {
-            failed.push_back(instrument.device);
-        }
-        WriteSummary(options, {}, failed, out);
-        return kExitFailed;
-    }
-    const bool assumeYes = options.assumeYes || answer.has_value();
-
     std::vector<std::string> devices;
     for (const AttachedInstrument& instrument : instruments) {
         devices.push_back(instrument.device);
     }
+    SystemClock clock;
+    const std::optional<MessageAnswer> answer =
+        AskProfileWarningOnce(shared.packagePath, shared.package.record, notifier, clock);
+    if (answer && *answer != MessageAnswer::Yes) {
+        err << "Nothing was written.\n";
+        WriteSummary(options, {}, devices, out);
+        return kExitFailed;
+    }
+    const bool assumeYes = options.assumeYes || answer.has_value();
+
     const BenchLines lines = options.json             ? BenchLines::Json
                              : EnableCursorMovement() ? BenchLines::Live
                                                       : BenchLines::Prefixed;
@@ -332,6 +327,7 @@ int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>&
     }
 
     std::vector<std::string> succeeded;
+    std::vector<std::string> failed;
     for (size_t i = 0; i < instruments.size(); ++i) {
         (exits[i] == kExitSuccess ? succeeded : failed).push_back(instruments[i].device);
     }
