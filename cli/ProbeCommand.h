@@ -13,9 +13,9 @@ inline constexpr int kExitNoInstrument = 3;
 
 struct ProbeOptions {
     bool json = false;
-    bool all = false;       // every attached instrument, each with its device id
     bool simulate = false;  // the built-in simulated instrument, described by HARMOLOAD_SIM
     std::string tracePath;  // empty: no trace
+    bool all = false;       // every attached instrument, each with its device id
 };
 
 // Opens and closes the instrument: 0 and the back end when it answered, 3 when not.

@@ -217,7 +217,7 @@ TEST_F(UpdateCommandTest, AnUnusableTemporaryAreaFailsTheRunWithAMessage) {
 
 TEST_F(UpdateCommandTest, ProbeAllListsEveryInstrumentWithItsId) {
     EnvironmentScope bench{{"HARMOLOAD_SIM", "erase-ms=0 | other=1234:5678 | absent"}};
-    ProbeOptions probe{.json = true, .all = true, .simulate = true, .tracePath = {}};
+    ProbeOptions probe{.json = true, .simulate = true, .tracePath = {}, .all = true};
     ASSERT_EQ(RunProbe(probe, out, err), kExitSuccess) << err.str();
     EXPECT_EQ(nlohmann::json::parse(out.str()), nlohmann::json::parse(R"({"instruments": [
                   {"device": "001/001", "backEnd": "libusb", "access": true},
