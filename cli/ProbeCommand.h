@@ -8,9 +8,6 @@ namespace harmoload {
 
 class UsbLink;
 
-// probe and update exit with this when no instrument answers.
-inline constexpr int kExitNoInstrument = 3;
-
 struct ProbeOptions {
     bool json = false;
     bool simulate = false;  // the built-in simulated instrument, described by HARMOLOAD_SIM
@@ -25,7 +22,7 @@ struct ProbeOptions {
 // With --all, every instrument on every back end, each with its device id, back end and whether
 // this user may open it (with the problem and its fix when not); --json prints one object
 // {"instruments":[{"device","backEnd","access"},…]}. 0 when at least one is found, 3 when none.
-int RunProbe(const ProbeOptions& options, std::ostream& out, std::ostream& err);
+int RunProbeCommand(const ProbeOptions& options, std::ostream& out, std::ostream& err);
 
 // The same on a link the caller has set up (bound, traced).
 int ProbeLink(UsbLink& link, bool json, std::ostream& out);

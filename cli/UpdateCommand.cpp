@@ -16,10 +16,11 @@
 
 #include "cli/AccessHint.h"
 #include "cli/BenchOutput.h"
-#include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
+#include "cli/ExitCodes.h"
+#include "cli/FullPath.h"
+#include "cli/JsonEvents.h"
 #include "cli/LinkSetup.h"
-#include "cli/ProbeCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/TerminalText.h"
 #include "cli/UpdateInterrupts.h"
@@ -52,11 +53,11 @@ class UpdateNotifier final : public Notifier {
         display_.interrupt();
         return console_.showMessage(message);
     }
-    void postProgress(uint32_t messageId, uintptr_t wParam, intptr_t lParam) override {
+    void postProgress(const ProgressEvent& event) override {
         if (json_) {
-            console_.postProgress(messageId, wParam, lParam);
+            console_.postProgress(event);
         } else {
-            display_.post(messageId, wParam, lParam);
+            display_.post(event);
         }
     }
 
@@ -73,10 +74,6 @@ MessageAnswer AskOnTerminal(const Message& message, std::istream& in, std::ostre
     std::getline(in, line);
     return !line.empty() && (line[0] == 'y' || line[0] == 'Y') ? MessageAnswer::Yes
                                                                : MessageAnswer::No;
-}
-
-void WriteJson(std::ostream& out, const nlohmann::ordered_json& event) {
-    out << event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 // What one run needs that the command sets up before it: the package read once, where the
@@ -111,16 +108,13 @@ int UpdateInstrument(const RunContext& context, bool assumeYes, std::istream& in
     UpdateNotifier notifier(console, display, options.json);
     auto result = [&](bool ok, int code) {
         if (options.json) {
-            WriteJson(out, {{"event", "result"}, {"ok", ok}});
+            WriteJsonLine(out, {{"event", "result"}, {"ok", ok}});
         }
         return code;
     };
 
     PacketTransferEngine transfer(notifier, engineClock);
     FlashCommandEngine flash(notifier, engineClock);
-    if (!options.json) {
-        flash.setPhaseListener(&display);
-    }
     for (UsbLink* link : {&transfer.link(), &flash.link()}) {
         // The libusb back end's line about a failed write must not break the JSON lines.
         context.links.attach(*link, clock, options.json ? err : out);
@@ -167,11 +161,11 @@ int UpdateInstrument(const RunContext& context, bool assumeYes, std::istream& in
     setup.pairFinished = [&](const PairOutcome& pair) {
         display.interrupt();
         if (options.json) {
-            WriteJson(out, {{"event", "pair"},
-                            {"index", pair.index},
-                            {"engineCode", pair.engineCode},
-                            {"engine", EngineName(pair.engine)},
-                            {"ok", pair.ok}});
+            WriteJsonLine(out, {{"event", "pair"},
+                                {"index", pair.index},
+                                {"engineCode", pair.engineCode},
+                                {"engine", EngineName(pair.engine)},
+                                {"ok", pair.ok}});
         } else {
             out << "Pair " << pair.index << " (" << TerminalText(pair.engineCode) << ", "
                 << EngineName(pair.engine) << "): " << (pair.ok ? "written" : "failed") << '\n';
@@ -202,7 +196,7 @@ int FailingSafely(bool json, std::ostream& out, std::ostream& err, Run run) {
     }
     err << "The update failed: " << failure << '\n';
     if (json) {
-        WriteJson(out, {{"event", "result"}, {"ok", false}});
+        WriteJsonLine(out, {{"event", "result"}, {"ok", false}});
     }
     return kExitFailed;
 }
@@ -255,7 +249,7 @@ std::string TracePathFor(const std::string& tracePath, const std::string& device
 void WriteSummary(const UpdateOptions& options, const std::vector<std::string>& succeeded,
                   const std::vector<std::string>& failed, std::ostream& out) {
     if (options.json) {
-        WriteJson(out, {{"event", "summary"}, {"succeeded", succeeded}, {"failed", failed}});
+        WriteJsonLine(out, {{"event", "summary"}, {"succeeded", succeeded}, {"failed", failed}});
     } else {
         auto list = [](const char* outcome, const std::vector<std::string>& devices) {
             std::string text;
@@ -311,7 +305,7 @@ int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>&
                 if (ownLinks.prepare(TracePathFor(options.tracePath, instrument.device), false,
                                      runClock, runErr)) {
                     if (options.json) {
-                        WriteJson(runOut, {{"event", "result"}, {"ok", false}});
+                        WriteJsonLine(runOut, {{"event", "result"}, {"ok", false}});
                     }
                     return;
                 }
@@ -344,7 +338,7 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
     }
     auto result = [&](bool ok, int code) {
         if (options.json) {
-            WriteJson(out, {{"event", "result"}, {"ok", ok}});
+            WriteJsonLine(out, {{"event", "result"}, {"ok", ok}});
         }
         return code;
     };

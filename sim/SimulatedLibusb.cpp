@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "sim/SimulatedInstrument.h"
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload::sim {
 namespace {

@@ -1,8 +1,8 @@
 #include "usb/AttachedInstruments.h"
 
 #include "usb/InterfaceLocator.h"
+#include "usb/LibusbIdentity.h"
 #include "usb/PresenceCheck.h"
-#include "usb/UsbIdentity.h"
 #include "usb/UsbLink.h"
 
 namespace harmoload {

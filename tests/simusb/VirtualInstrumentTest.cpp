@@ -18,7 +18,7 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr uint8_t kOut = 0x02;
 constexpr uint8_t kIn = 0x81;
-const Bytes kHandshake = frames::HandshakeFrame(2);
+const Bytes kHandshake = usb::HandshakeFrame(2);
 
 SetupPacket GetDescriptor(DescriptorType type, uint16_t length) {
     return {0x80, static_cast<uint8_t>(StandardRequest::GetDescriptor),
