@@ -157,44 +157,39 @@ int SimulatedLibusb::close(LibusbHandle handle) {
     return handles_.size() < before ? 0 : fail(kInvalid, "usb_close: no such handle");
 }
 
-int SimulatedLibusb::bulkWrite(LibusbHandle handle, int endpoint, const uint8_t* bytes, int size,
-                               int timeoutMs) {
+// A bulk transfer on the claimed instrument behind the handle. The instrument answers outside
+// the lock: each is driven by its own run, and may wait for another's.
+template <typename Transfer>
+int SimulatedLibusb::onInstrument(LibusbHandle handle, const char* call, Transfer transfer) {
     SimulatedInstrument* instrument = nullptr;
     {
         const std::lock_guard lock(mutex_);
         Handle* state = find(handle);
         if (state == nullptr || !state->claimed || state->slot->instrument == nullptr) {
-            return fail(kInvalid, "usb_bulk_write: interface not claimed");
+            return fail(kInvalid, std::string(call) + ": interface not claimed");
         }
         instrument = state->slot->instrument;
     }
-    // Outside the lock: each instrument is driven by its own run, and may wait for another's.
-    const int result = instrument->bulkWrite(endpoint, bytes, size, timeoutMs);
+    const int result = transfer(*instrument);
     if (result < 0) {
         const std::lock_guard lock(mutex_);
-        fail(result, "usb_bulk_write: " + instrument->lastError());
+        fail(result, std::string(call) + ": " + instrument->lastError());
     }
     return result;
 }
 
+int SimulatedLibusb::bulkWrite(LibusbHandle handle, int endpoint, const uint8_t* bytes, int size,
+                               int timeoutMs) {
+    return onInstrument(handle, "usb_bulk_write", [&](SimulatedInstrument& instrument) {
+        return instrument.bulkWrite(endpoint, bytes, size, timeoutMs);
+    });
+}
+
 int SimulatedLibusb::bulkRead(LibusbHandle handle, int endpoint, uint8_t* bytes, int size,
                               int timeoutMs) {
-    SimulatedInstrument* instrument = nullptr;
-    {
-        const std::lock_guard lock(mutex_);
-        Handle* state = find(handle);
-        if (state == nullptr || !state->claimed || state->slot->instrument == nullptr) {
-            return fail(kInvalid, "usb_bulk_read: interface not claimed");
-        }
-        instrument = state->slot->instrument;
-    }
-    // Outside the lock: each instrument is driven by its own run, and may wait for another's.
-    const int result = instrument->bulkRead(endpoint, bytes, size, timeoutMs);
-    if (result < 0) {
-        const std::lock_guard lock(mutex_);
-        fail(result, "usb_bulk_read: " + instrument->lastError());
-    }
-    return result;
+    return onInstrument(handle, "usb_bulk_read", [&](SimulatedInstrument& instrument) {
+        return instrument.bulkRead(endpoint, bytes, size, timeoutMs);
+    });
 }
 
 int SimulatedLibusb::clearHalt(LibusbHandle handle, unsigned endpoint) {

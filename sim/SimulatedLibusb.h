@@ -73,6 +73,8 @@ class SimulatedLibusb final : public LibusbApi {
     bool present(const Slot& slot) const;
     int fail(int code, std::string text);
     std::string nextName(size_t bus) const;
+    template <typename Transfer>
+    int onInstrument(LibusbHandle handle, const char* call, Transfer transfer);
 
     mutable std::mutex mutex_;  // everything below; never held while an instrument answers
 
