@@ -66,10 +66,19 @@ int ProbeAll(UsbLink& link, bool json, std::ostream& out) {
             }
         }
     }
+    // Without libusb0.dll no libusb instrument can show: the list says so, with the fix.
+    const LibusbOpenFailure missing =
+        link.libusb().api().loaded() ? LibusbOpenFailure::None : LibusbOpenFailure::LibraryMissing;
+    const std::string missingHint = instruments.empty() ? AccessHint(missing) : std::string();
     if (json) {
-        out << nlohmann::ordered_json{{"instruments", list}}.dump(
-                   -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-            << '\n';
+        nlohmann::ordered_json result = {{"instruments", list}};
+        if (!missingHint.empty()) {
+            result["problem"] = AccessProblemName(missing);
+            result["hint"] = missingHint;
+        }
+        WriteJsonLine(out, result);
+    } else if (!missingHint.empty()) {
+        out << missingHint << '\n';
     } else if (instruments.empty()) {
         out << "No instrument found\n";
     }
