@@ -290,7 +290,9 @@ int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>&
     std::vector<int> exits(instruments.size(), kExitFailed);
     {
         const UpdateInterrupts interrupts(shared.stop);
-        std::vector<std::thread> runs;
+        // Joined as the block ends, also when a thread cannot be started: those already running
+        // finish theirs.
+        std::vector<std::jthread> runs;
         for (size_t i = 0; i < instruments.size(); ++i) {
             runs.emplace_back([&, i] {
                 const AttachedInstrument& instrument = instruments[i];
@@ -314,9 +316,6 @@ int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>&
                     return UpdateInstrument(context, assumeYes, noInput, runOut, runErr);
                 });
             });
-        }
-        for (std::thread& run : runs) {
-            run.join();
         }
     }
 
