@@ -22,13 +22,13 @@ std::optional<int> LinkSetup::prepare(const std::string& tracePath, bool simulat
     }
     if (simulate) {
         std::string problem;
-        const std::optional<sim::SimulatorOptions> options =
-            sim::SimulatorOptionsFromEnvironment(&problem);
-        if (!options) {
+        const std::optional<std::vector<sim::SimulatorOptions>> bench =
+            sim::SimulatorBenchFromEnvironment(&problem);
+        if (!bench) {
             err << sim::kSimulatorEnvironmentVariable << ": cannot read \"" << problem << "\"\n";
             return kExitUsage;
         }
-        simulator_ = std::make_unique<sim::SimulatedUsb>(clock, *options);
+        simulator_ = std::make_unique<sim::SimulatedUsb>(clock, *bench);
     }
     return std::nullopt;
 }

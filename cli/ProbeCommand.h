@@ -12,12 +12,16 @@ struct ProbeOptions {
     bool json = false;
     bool simulate = false;  // the built-in simulated instrument, described by HARMOLOAD_SIM
     std::string tracePath;  // empty: no trace
+    bool all = false;       // every attached instrument, each with its device id
 };
 
 // Opens and closes the instrument: 0 and the back end when it answered, 3 when not.
 // Prints "Instrument found through libusb" (or "driver-pipes") or "No instrument found", or
 // instead of the latter what stands in the way and its fix (cli/AccessHint.h); with --json one
 // object {"present":…,"backEnd":…} with "problem" and "hint" when there is a fix to name.
+// With --all, every instrument on every back end, each with its device id, back end and whether
+// this user may open it (with the problem and its fix when not); --json prints one object
+// {"instruments":[{"device","backEnd","access"},…]}. 0 when at least one is found, 3 when none.
 int RunProbeCommand(const ProbeOptions& options, std::ostream& out, std::ostream& err);
 
 // The same on a link the caller has set up (bound, traced).

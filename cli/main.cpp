@@ -59,6 +59,8 @@ int main(int argc, char** argv) {
     CLI::App* probeCommand =
         app.add_subcommand("probe", "Tell whether an instrument is attached, and through what");
     probeCommand->add_flag("--json", probe.json, "Print one JSON object");
+    probeCommand->add_flag("--all", probe.all,
+                           "List every attached instrument with its device id and access");
     probeCommand->add_flag("--simulate", probe.simulate,
                            "Ask the built-in simulated instrument (described by HARMOLOAD_SIM)");
     probeCommand->add_option("--trace", probe.tracePath, "Log every transfer to this file");
@@ -70,6 +72,10 @@ int main(int argc, char** argv) {
     updateCommand->add_option("PACKAGE", update.packagePath, "The update package (.DAT)")
         ->required();
     updateCommand->add_flag("--yes", update.assumeYes, "Answer Yes to every question");
+    CLI::Option* deviceOption = updateCommand->add_option(
+        "--device", update.device, "Update only the instrument with this id (see probe --all)");
+    updateCommand->add_flag("--all", update.all, "Update every attached instrument, in parallel")
+        ->excludes(deviceOption);
     updateCommand->add_flag("--json", update.json, "Print one JSON event per line");
     updateCommand->add_option("--trace", update.tracePath, "Log every transfer to this file");
     updateCommand->add_flag(

@@ -16,8 +16,6 @@ using flash::WordSum;
 
 constexpr EngineMessageKind kFatal = EngineMessageKind::Error;
 
-constexpr const char* kContinueQuestion =
-    "some parameters in configure file maybe not correct  \n\nare you want to continue?";
 constexpr const char* kProfileFaultMessage = "some fault errors in configure file";
 constexpr const char* kRunFailedMessage = "Update file failed";
 

@@ -19,6 +19,10 @@
 
 namespace harmoload {
 
+// Asked when the profile's checks end with a warning; a run goes on only on Yes.
+inline constexpr const char* kContinueQuestion =
+    "some parameters in configure file maybe not correct  \n\nare you want to continue?";
+
 class Clock;
 
 class FlashCommandEngine {

@@ -8,4 +8,8 @@ enum class StandardStream { Input, Output, Error };
 
 bool IsTerminal(StandardStream stream);
 
+// Lets the standard output, a terminal, move its cursor by the common escape sequences (a
+// Windows console is switched to them); false when it is no terminal or cannot.
+bool EnableCursorMovement();
+
 }  // namespace harmoload

@@ -52,6 +52,10 @@ struct InstrumentFaults {
     // as the bytes done (fewer than asked; 0: none), the way libusb 0.1 does when a transfer
     // stalls part way.
     std::map<int, size_t> partialWrites{};
+    // 0: never; else that transfer waits, on real time and at most kMeetingBound, until every
+    // other instrument of the simulator given a meeting has reached its own; one that waits in
+    // vain fails the transfer with kTimedOut.
+    int meetAtTransfer = 0;
 
     bool operator==(const InstrumentFaults&) const = default;
 };

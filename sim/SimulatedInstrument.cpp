@@ -6,6 +6,7 @@
 
 #include "bytes/LittleEndian.h"
 #include "platform/Clock.h"
+#include "sim/Rendezvous.h"
 #include "usb/InstrumentContract.h"
 #include "usb/LibusbIdentity.h"
 
@@ -52,6 +53,19 @@ bool SimulatedInstrument::countTransfer() {
     return plugged_;
 }
 
+// True when this transfer was to meet the other instruments and they did not come.
+bool SimulatedInstrument::meetingMissed() {
+    if (rendezvous_ == nullptr || transfers_ != faults_.meetAtTransfer) {
+        return false;
+    }
+    hit();
+    if (rendezvous_->arrive(kMeetingBound)) {
+        return false;
+    }
+    lastError_ = "timeout";
+    return true;
+}
+
 // True once the instrument has gone silent: the transfer then takes its whole time-out.
 bool SimulatedInstrument::stalled(int timeoutMs) {
     if (faults_.stallFromTransfer == 0 || transfers_ < faults_.stallFromTransfer) {
@@ -70,7 +84,7 @@ int SimulatedInstrument::bulkWrite(int endpoint, const uint8_t* bytes, int size,
     if (!countTransfer()) {
         return kGone;
     }
-    if (stalled(timeoutMs)) {
+    if (meetingMissed() || stalled(timeoutMs)) {
         return kTimedOut;
     }
     ++writes_;
@@ -105,7 +119,7 @@ int SimulatedInstrument::bulkRead(int endpoint, uint8_t* bytes, int size, int ti
     if (!countTransfer()) {
         return kGone;
     }
-    if (stalled(timeoutMs)) {
+    if (meetingMissed() || stalled(timeoutMs)) {
         return kTimedOut;
     }
     ++reads_;

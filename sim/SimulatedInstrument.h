@@ -6,6 +6,7 @@
 // faults it is told to. Time passes only on the shared clock: a read with nothing to answer
 // waits its whole time-out there, and a sector erase ends there.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -31,6 +32,10 @@ inline constexpr int kBadEndpoint = -22;  // -EINVAL: an endpoint the instrument
 // Answers of a misbehaving instrument.
 inline constexpr uint8_t kRefusedVerdict = 0xE4;
 inline constexpr uint8_t kWrongEndAnswer = 0x00;
+// How long an instrument waits at its meeting: long enough for any machine to bring the others.
+inline constexpr std::chrono::milliseconds kMeetingBound{60'000};
+
+class Rendezvous;
 
 struct BusCycle {
     uint32_t address = 0;
@@ -55,6 +60,8 @@ class SimulatedInstrument {
     bool plugged() const { return plugged_; }
     void unplug() { plugged_ = false; }
     InstrumentFaults& faults() { return faults_; }
+    // Where the transfer faults().meetAtTransfer waits; null: it does not wait.
+    void setRendezvous(Rendezvous* rendezvous) { rendezvous_ = rendezvous; }
 
     // What the instrument holds and went through.
     FlashMemory& flash() { return flash_; }
@@ -97,6 +104,7 @@ class SimulatedInstrument {
 
     bool countTransfer();
     bool stalled(int timeoutMs);
+    bool meetingMissed();
     void hit() { ++faultsHit_; }
     void frame(const std::vector<uint8_t>& bytes);
     void handshake(const std::vector<uint8_t>& bytes);
@@ -111,9 +119,10 @@ class SimulatedInstrument {
 
     Clock& clock_;
     InstrumentFaults faults_;
+    Rendezvous* rendezvous_ = nullptr;
     FlashMemory flash_;
     TargetMemory target_;
-    bool plugged_ = true;
+    std::atomic<bool> plugged_{true};  // the library asks from other runs' threads
 
     Engine engine_ = Engine::Packet;
     bool templateSeen_ = false;

@@ -2,13 +2,18 @@
 // A libusb 0.1 library whose busses hold simulated instruments and other devices: the table the
 // host's LibusbDevice calls when it is bound to the simulator. Devices show in the bus list
 // from the next usb_find_devices on, in the order they were plugged, and an unplugged
-// instrument drops out of it there.
+// instrument drops out of it there. Devices are named by bus and by plug order on it, from
+// "001/001". Safe to call from several threads, each running its own instrument: a transfer
+// holds no lock while the instrument answers.
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <list>
+#include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "usb/LibusbApi.h"
@@ -25,7 +30,7 @@ class SimulatedLibusb final : public LibusbApi {
     // A device that is not the instrument (another product of the maker, say).
     void plugOther(uint16_t vendorId, uint16_t productId, size_t bus = 0);
 
-    void init() override { ++initCalls_; }
+    void init() override;
     int findBusses() override;
     int findDevices() override;
     LibusbBusList getBusses() override;
@@ -39,7 +44,8 @@ class SimulatedLibusb final : public LibusbApi {
     int bulkRead(LibusbHandle handle, int endpoint, uint8_t* bytes, int size,
                  int timeoutMs) override;
     int clearHalt(LibusbHandle handle, unsigned endpoint) override;
-    std::string strerror() override { return lastError_; }
+    // The text of the calling thread's last error.
+    std::string strerror() override;
 
     int initCalls() const { return initCalls_; }
     int findDevicesCalls() const { return findDevicesCalls_; }
@@ -55,6 +61,7 @@ class SimulatedLibusb final : public LibusbApi {
         uint16_t productId = 0;
         SimulatedInstrument* instrument = nullptr;  // null for another device
         bool visible = false;                       // in the bus list since the last find
+        std::string deviceName;
     };
     struct Handle {
         Slot* slot = nullptr;
@@ -65,6 +72,11 @@ class SimulatedLibusb final : public LibusbApi {
     Handle* find(LibusbHandle handle);
     bool present(const Slot& slot) const;
     int fail(int code, std::string text);
+    std::string nextName(size_t bus) const;
+    template <typename Transfer>
+    int onInstrument(LibusbHandle handle, const char* call, Transfer transfer);
+
+    mutable std::mutex mutex_;  // everything below; never held while an instrument answers
 
     std::deque<Slot> slots_;  // stable addresses: a device reference is a Slot*
     std::list<Handle> handles_;
@@ -72,7 +84,7 @@ class SimulatedLibusb final : public LibusbApi {
     int initCalls_ = 0;
     int findDevicesCalls_ = 0;
     std::vector<uint16_t> openedProducts_;
-    std::string lastError_;
+    std::map<std::thread::id, std::string> lastErrors_;
 };
 
 }  // namespace harmoload::sim

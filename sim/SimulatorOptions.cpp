@@ -153,6 +153,9 @@ bool ApplyItem(std::string_view key, std::string_view value, bool hasValue,
     if (key == "partial-write") {
         return ReadSizes(value, faults.partialWrites);
     }
+    if (key == "meet") {
+        return ReadNumber(value, faults.meetAtTransfer) && faults.meetAtTransfer >= 1;
+    }
     return false;
 }
 
@@ -173,6 +176,24 @@ std::optional<SimulatorOptions> ParseSimulatorOptions(const std::string& text, s
         }
     }
     return options;
+}
+
+std::optional<std::vector<SimulatorOptions>> ParseSimulatorBench(const std::string& text,
+                                                                 std::string* error) {
+    std::vector<SimulatorOptions> bench;
+    const std::vector<std::string_view> descriptions = Split(text, "|");
+    for (std::string_view description : descriptions) {
+        std::optional<SimulatorOptions> options =
+            ParseSimulatorOptions(std::string(description), error);
+        if (!options) {
+            return std::nullopt;
+        }
+        bench.push_back(std::move(*options));
+    }
+    if (bench.empty()) {
+        bench.emplace_back();
+    }
+    return bench;
 }
 
 }  // namespace harmoload::sim

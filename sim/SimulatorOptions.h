@@ -3,6 +3,9 @@
 // --simulate, or the test-double libusb0.dll) can be given its faults from the environment
 // variable HARMOLOAD_SIM. Items are separated by ';' or spaces; lists by ','. For example:
 //   "erase-ms=2500; handshake-wrong=3; bad-verdict=1,2; read-error=4:-5; unplug=40"
+// Several instruments on one bus (a service bench) are descriptions separated by '|', each
+// with its own faults, plugged in that order ("001/001", "001/002", ... counting the other
+// devices): "erase-ms=0 | unplug=40 | erase-ms=0; bad-sum=1".
 // Items:
 //   absent               no instrument on the bus
 //   other=VID:PID        another device on the bus before the instrument (hexadecimal ids)
@@ -22,6 +25,8 @@
 //   empty-answer=N,...   nothing of the N-th read's answer arrives
 //   alter-answer=N:AT,...     byte AT of the N-th read's answer arrives inverted
 //   partial-write=N:BYTES,... the N-th write moves only its first BYTES bytes
+//   meet=K               the K-th transfer waits until every other instrument given meet= has
+//                        reached its own (at most a minute of real time), else times out
 
 #include <cstdint>
 #include <optional>
@@ -49,6 +54,11 @@ struct SimulatorOptions {
 // names the item.
 std::optional<SimulatorOptions> ParseSimulatorOptions(const std::string& text,
                                                       std::string* error = nullptr);
+
+// One description per instrument, from the text's descriptions separated by '|'; an empty
+// text is one instrument with the defaults. Nothing when a description cannot be read.
+std::optional<std::vector<SimulatorOptions>> ParseSimulatorBench(const std::string& text,
+                                                                 std::string* error = nullptr);
 
 inline constexpr const char* kSimulatorEnvironmentVariable = "HARMOLOAD_SIM";
 

@@ -45,7 +45,7 @@ void DriverPipeDevice::enumerate() {
     const int members = locator_->count();
     for (int i = 0; i < members; ++i) {
         std::string path = locator_->devicePath(static_cast<uint32_t>(i));
-        if (path.empty()) {
+        if (path.empty() || (!pinnedPath_.empty() && path != pinnedPath_)) {
             continue;
         }
         std::transform(path.begin(), path.end(), path.begin(),

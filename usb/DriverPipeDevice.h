@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -37,6 +38,11 @@ class DriverPipeDevice {
     void setClock(Clock& clock) { clock_ = &clock; }
     // Every pipe transfer is recorded here when set.
     void setTrace(TransferTrace* trace) { trace_ = trace; }
+
+    // The instrument at this device path, and no other: the found list holds it alone (or
+    // nothing, once it is gone). Empty: every instrument of the driver's class.
+    void pin(std::string devicePath) { pinnedPath_ = std::move(devicePath); }
+    InterfaceLocator& locator() const { return *locator_; }
 
     // Releases any handles, rebuilds the found list and selects device index 0.
     void reinitialise();
@@ -75,6 +81,7 @@ class DriverPipeDevice {
     PipeHandle writePipe_ = kInvalidPipeHandle;
     PipeHandle readPipe_ = kInvalidPipeHandle;
     std::vector<uint32_t> found_;
+    std::string pinnedPath_;  // ANSI, as the locator gives it
 };
 
 }  // namespace harmoload

@@ -14,11 +14,15 @@ namespace harmoload {
 using LibusbDeviceRef = void*;  // a struct usb_device
 using LibusbHandle = void*;     // a usb_dev_handle
 
-// One device of a bus list: what the host reads of its descriptor, and the device itself.
+// One device of a bus list: what the host reads of its descriptor, the device itself, and the
+// names the library gives its bus and it (struct usb_bus's dirname, struct usb_device's
+// filename: "001" and "004" on Linux), which stay the same while the device stays plugged in.
 struct LibusbDeviceEntry {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     LibusbDeviceRef device = nullptr;
+    std::string busName;
+    std::string deviceName;
 };
 
 // The library's bus list as usb_get_busses() hands it out: the busses in list order, each

@@ -29,6 +29,9 @@ LibusbDevice::LibusbDevice()
     : api_(&SystemLibusb()), clock_(&DefaultClock()), console_(&std::cout) {}
 
 void LibusbDevice::start() {
+    if (pinned_ != nullptr) {
+        return;
+    }
     api_->init();
     api_->findBusses();
     api_->findDevices();
@@ -37,19 +40,26 @@ void LibusbDevice::start() {
 LibusbHandle LibusbDevice::find() {
     openFailure_ =
         api_->loaded() ? LibusbOpenFailure::NoInstrument : LibusbOpenFailure::LibraryMissing;
+    if (pinned_ != nullptr) {
+        return openDevice(pinned_);
+    }
     for (const std::vector<LibusbDeviceEntry>& bus : api_->getBusses()) {
         for (const LibusbDeviceEntry& device : bus) {
             if (device.vendorId == usb::kVendorId && device.productId == usb::kProductId) {
                 // Only the first instrument is ever used, even when it cannot be opened.
-                LibusbHandle handle = api_->open(device.device);
-                if (handle == nullptr) {
-                    noteRefusal(api_->openErrno());
-                }
-                return handle;
+                return openDevice(device.device);
             }
         }
     }
     return nullptr;
+}
+
+LibusbHandle LibusbDevice::openDevice(LibusbDeviceRef device) {
+    LibusbHandle handle = api_->open(device);
+    if (handle == nullptr) {
+        noteRefusal(api_->openErrno());
+    }
+    return handle;
 }
 
 void LibusbDevice::noteRefusal(int errorNumber) {

@@ -52,9 +52,18 @@ class LibusbDevice {
     void setStopRequest(const StopRequest* stop) { stop_ = stop; }
     bool stopRequested() const { return stop_ != nullptr && stop_->requested(); }
 
-    // usb_init, usb_find_busses, usb_find_devices; their results are not examined.
+    // This device of the library's list, and no other: find opens it without walking the
+    // list, and start leaves the list alone, since refreshing it would free the devices that
+    // other threads hold (libusb 0.1's list is global and not thread-safe). Null: the first
+    // instrument found, as the dialog takes it.
+    void pin(LibusbDeviceRef device) { pinned_ = device; }
+    LibusbDeviceRef pinned() const { return pinned_; }
+
+    // usb_init, usb_find_busses, usb_find_devices; their results are not examined. Nothing
+    // when pinned.
     void start();
-    // The first instrument in bus order, then device order, opened; null when none opens.
+    // The first instrument in bus order, then device order (or the pinned device), opened;
+    // null when none opens.
     LibusbHandle find();
     // find, then configuration 1 and interface 0; true when the interface is claimed.
     bool open();
@@ -79,6 +88,7 @@ class LibusbDevice {
 
   private:
     bool ensureOpen();
+    LibusbHandle openDevice(LibusbDeviceRef device);
     int bulkRead(int endpoint, uint8_t* buffer, int size, int timeoutMs);
     int bulkWrite(int endpoint, const uint8_t* buffer, int size, int timeoutMs);
     void clearHalt(int endpoint);
@@ -95,6 +105,7 @@ class LibusbDevice {
     bool open_ = false;
     LibusbOpenFailure openFailure_ = LibusbOpenFailure::None;
     LibusbHandle handle_ = nullptr;
+    LibusbDeviceRef pinned_ = nullptr;
     size_t lastReadBytes_ = 0;
 };
 

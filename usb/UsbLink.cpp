@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "usb/AttachedInstruments.h"
 #include "usb/TransferTrace.h"
 
 namespace harmoload {
@@ -25,14 +26,18 @@ bool UsbLink::open() {
     if (libusb_.isOpen()) {
         return true;
     }
-    libusb_.start();
-    if (libusb_.open()) {
-        mode_ = LinkMode::Libusb;
-        traceEvent("open: libusb");
-        return true;
+    if (pinnedMode_ != LinkMode::DriverPipes) {
+        libusb_.start();
+        if (libusb_.open()) {
+            mode_ = LinkMode::Libusb;
+            traceEvent("open: libusb");
+            return true;
+        }
     }
-    pipes_.reinitialise();
-    if (pipes_.open(deviceIndex_)) {
+    if (pinnedMode_ != LinkMode::Libusb) {
+        pipes_.reinitialise();
+    }
+    if (pinnedMode_ != LinkMode::Libusb && pipes_.open(deviceIndex_)) {
         mode_ = LinkMode::DriverPipes;
         traceEvent("open: driver-pipes");
         return true;
@@ -107,6 +112,12 @@ void UsbLink::drainPendingAnswers(size_t count) {
     }
     std::vector<uint8_t> drained(count);
     libusb_.read(drained.data(), drained.size());
+}
+
+void UsbLink::pin(const AttachedInstrument& instrument) {
+    pinnedMode_ = instrument.backEnd;
+    libusb_.pin(instrument.backEnd == LinkMode::Libusb ? instrument.libusbDevice : nullptr);
+    pipes_.pin(instrument.backEnd == LinkMode::DriverPipes ? instrument.device : std::string());
 }
 
 void UsbLink::setNotifier(Notifier* notifier) {

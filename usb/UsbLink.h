@@ -13,6 +13,7 @@
 
 namespace harmoload {
 
+struct AttachedInstrument;
 class Clock;
 class InterfaceLocator;
 class Notifier;
@@ -49,6 +50,10 @@ class UsbLink {
     // any shortfall with a message.
     void drainPendingAnswers(size_t count);
 
+    // Reaches this instrument alone, through its back end alone, from the next open on; an
+    // instrument with no back end unpins. Pin before the first open, never while open.
+    void pin(const AttachedInstrument& instrument);
+
     LinkMode mode() const { return mode_; }
     LibusbDevice& libusb() { return libusb_; }
     DriverPipeDevice& pipes() { return pipes_; }
@@ -73,6 +78,7 @@ class UsbLink {
     void traceEvent(const char* text);
 
     LinkMode mode_ = LinkMode::None;
+    LinkMode pinnedMode_ = LinkMode::None;  // None: libusb first, then the driver pipes
     LibusbDevice libusb_;
     DriverPipeDevice pipes_;
     int deviceIndex_ = 0;  // the first driver device found

@@ -8,15 +8,19 @@
 
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
+#include "cli/BenchOutput.h"
 #include "cli/ExitCodes.h"
 #include "cli/PackCommand.h"
 #include "cli/ProbeCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/UpdateInterrupts.h"
+#include "flash/FlashCommandEngine.h"
 #include "platform/Notifier.h"
 #include "platform/testing/VirtualClock.h"
+#include "tests/flash/FlashProfileText.h"
 #include "tests/support/EnvironmentScope.h"
 #include "tests/support/TempFolder.h"
 #include "update/UpdateRun.h"
@@ -49,10 +53,24 @@ class UpdateCommandTest : public ::testing::Test {
 
     int update(bool json) {
         UpdateOptions options;
-        options.packagePath = package;
         options.json = json;
+        return update(options, out);
+    }
+    // update --simulate with these options, into stream.
+    int update(UpdateOptions options, std::ostream& stream) {
+        options.packagePath = package;
         options.simulate = true;
-        return RunUpdateCommand(options, table, in, out, err);
+        return RunUpdateCommand(options, table, in, stream, err);
+    }
+    // Each device's result ("" for a run of one instrument).
+    std::map<std::string, bool> results() const {
+        std::map<std::string, bool> byDevice;
+        for (const nlohmann::json& event : events()) {
+            if (event["event"] == "result") {
+                byDevice[event.value("device", "")] = event["ok"];
+            }
+        }
+        return byDevice;
     }
 
     TempFolder folder;
@@ -202,6 +220,135 @@ TEST_F(UpdateCommandTest, AnUnusableTemporaryAreaFailsTheRunWithAMessage) {
     EXPECT_EQ(update(true), kExitFailed);
     EXPECT_NE(err.str().find("Cannot create a temporary folder"), std::string::npos) << err.str();
     EXPECT_EQ(events().back(), (nlohmann::json{{"event", "result"}, {"ok", false}}));
+}
+
+// A service bench: several simulated instruments on one bus, listed, chosen by id, refused
+// without a choice, and updated in parallel, each ending with its own result.
+
+TEST_F(UpdateCommandTest, ProbeAllListsEveryInstrumentWithItsId) {
+    EnvironmentScope bench{{"HARMOLOAD_SIM", "erase-ms=0 | other=1234:5678 | absent"}};
+    ProbeOptions probe{.json = true, .simulate = true, .tracePath = {}, .all = true};
+    ASSERT_EQ(RunProbeCommand(probe, out, err), kExitSuccess) << err.str();
+    EXPECT_EQ(nlohmann::json::parse(out.str()), nlohmann::json::parse(R"({"instruments": [
+                  {"device": "001/001", "backEnd": "libusb", "access": true},
+                  {"device": "001/003", "backEnd": "libusb", "access": true}]})"));
+
+    EnvironmentScope none{{"HARMOLOAD_SIM", "absent"}};
+    out.str("");
+    EXPECT_EQ(RunProbeCommand(probe, out, err), kExitNoInstrument);
+    EXPECT_EQ(out.str(), "{\"instruments\":[]}\n");
+}
+
+TEST_F(UpdateCommandTest, WithTwoAttachedUpdateRefusesUnlessOneIsChosen) {
+    // The first would fail its first packet: only the second may be written.
+    EnvironmentScope bench{{"HARMOLOAD_SIM", "bad-end=1 | erase-ms=0"}};
+    UpdateOptions options;
+    options.json = true;
+    EXPECT_EQ(update(options, out), kExitUsage);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_NE(err.str().find("--device ID"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("--all"), std::string::npos) << err.str();
+
+    options.device = "001/002";
+    EXPECT_EQ(update(options, out), kExitSuccess) << err.str();
+    EXPECT_EQ(results(), (std::map<std::string, bool>{{"", true}}));
+
+    options.device = "001/009";
+    EXPECT_EQ(update(options, out), kExitNoInstrument);
+}
+
+TEST_F(UpdateCommandTest, AllUpdatesEveryInstrumentAndAFailureSpoilsOnlyItsOwn) {
+    EnvironmentScope bench{{"HARMOLOAD_SIM", "erase-ms=0 | unplug=4 | erase-ms=0"}};
+    UpdateOptions options;
+    options.json = true;
+    options.all = true;
+    EXPECT_EQ(update(options, out), kExitFailed) << err.str();
+    EXPECT_EQ(results(), (std::map<std::string, bool>{
+                             {"001/001", true}, {"001/002", false}, {"001/003", true}}));
+    const auto all = events();
+    for (const nlohmann::json& event : all) {
+        EXPECT_TRUE(event.contains("device") || event["event"] == "summary") << event;
+    }
+    EXPECT_EQ(all.back(), nlohmann::json::parse(R"({"event": "summary",
+        "succeeded": ["001/001", "001/003"], "failed": ["001/002"]})"));
+}
+
+TEST_F(UpdateCommandTest, AllAsksAPackageWarningOnceBeforeAnyInstrumentIsTouched) {
+    // A flash profile without its flash model warns, and the run asks whether to go on.
+    testing::FlashProfileText profile;
+    profile.model.clear();
+    profile.sectors = {0, 0x8000};
+    profile.reserved = {0x8000};
+    const std::string config = folder.writeText("R2.ini", profile.text());
+    const std::string data = folder.write("firmware.bin", std::vector<uint8_t>(64, 0x5A));
+    ASSERT_EQ(RunPackCommand({package, "HM-61", "V2.10", {}, {"R2:" + config + ":" + data}}, err),
+              kExitSuccess);
+    EnvironmentScope bench{{"HARMOLOAD_SIM", "erase-ms=0 | erase-ms=0"}};
+    UpdateOptions options;
+    options.json = true;
+    options.all = true;
+    // No terminal to ask and no --yes: the answer is No, and no run starts.
+    EXPECT_EQ(update(options, out), kExitFailed);
+    int questions = 0;
+    for (const nlohmann::json& event : events()) {
+        EXPECT_FALSE(event.contains("device")) << event;
+        questions += event.value("text", "") == kContinueQuestion ? 1 : 0;
+    }
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(events().back(), nlohmann::json::parse(R"({"event": "summary",
+        "succeeded": [], "failed": ["001/001", "001/002"]})"));
+}
+
+TEST_F(UpdateCommandTest, AllWritesTheInstrumentsInParallel) {
+    // Each instrument's third transfer waits for the other's: runs one after the other never
+    // meet, and the first would fail.
+    EnvironmentScope bench{{"HARMOLOAD_SIM", "meet=3 | meet=3"}};
+    UpdateOptions options;
+    options.json = true;
+    options.all = true;
+    EXPECT_EQ(update(options, out), kExitSuccess) << err.str();
+    EXPECT_EQ(results(), (std::map<std::string, bool>{{"001/001", true}, {"001/002", true}}));
+}
+
+TEST_F(UpdateCommandTest, InterruptsStopEveryRunOfTheBenchWithItsResultFrame) {
+    EnvironmentScope bench{{"HARMOLOAD_SIM", "erase-ms=0 | erase-ms=0"}};
+    // Ctrl-C twice at the first progress event of any run, while its line is being written: no
+    // other run can post a progress event before the stop.
+    InterruptingOutput buffer({1, 1});
+    std::ostream interrupted(&buffer);
+    UpdateOptions options;
+    options.json = true;
+    options.all = true;
+    ::testing::internal::CaptureStderr();
+    const int exit = update(options, interrupted);
+    const std::string warnings = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(exit, kExitFailed);
+    EXPECT_EQ(warnings, std::string(kFirstInterruptText) + kStoppingInterruptText);
+    out.str(buffer.str());
+    EXPECT_EQ(results(), (std::map<std::string, bool>{{"001/001", false}, {"001/002", false}}));
+    // The result frame went out on both: no message says it could not be sent.
+    EXPECT_EQ(out.str().find("write usb failed when send 09"), std::string::npos) << out.str();
+    EXPECT_EQ(events().back()["failed"], (nlohmann::json{"001/001", "001/002"}));
+}
+
+TEST(BenchOutput, OnATerminalEachInstrumentKeepsOneLiveLineAndErrorsScrollAbove) {
+    std::ostringstream screen;
+    BenchOutput output(screen, screen, BenchLines::Live, {"001/001", "001/002"});
+    {
+        DeviceLineStream first(output, "001/001", false);
+        DeviceLineStream second(output, "001/002", false);
+        DeviceLineStream secondErrors(output, "001/002", true);
+        first << "Pair 1: 10%\n";
+        second << "Pair 1: 20%\r\n";
+        secondErrors << "Error: gone\n";
+        first << "Pair 1: written";  // sent when the stream goes
+    }
+    const std::string up = "\x1b[2F\x1b[J";
+    EXPECT_EQ(screen.str(), "[001/001] Pair 1: 10%\n[001/002] \n" + up +
+                                "[001/001] Pair 1: 10%\n[001/002] Pair 1: 20%\n" + up +
+                                "[001/002] Error: gone\n"
+                                "[001/001] Pair 1: 10%\n[001/002] Pair 1: 20%\n" +
+                                up + "[001/001] Pair 1: written\n[001/002] Pair 1: 20%\n");
 }
 
 ProgressEvent Steps(ProgressEngine engine, uint32_t done, uint32_t total) {

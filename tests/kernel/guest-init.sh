@@ -14,11 +14,12 @@ for module in usb-common usbcore xhci-hcd xhci-pci; do
     insmod "/modules/$module.ko" || echo "harmoload-guest: insmod $module failed"
 done
 
+instruments=$(sed -n 's/.*harmoload\.instruments=\([0-9]*\).*/\1/p' /proc/cmdline)
 instrument_present() {
-    grep -qs 0a67 /sys/bus/usb/devices/*/idVendor
+    [ "$(grep -ls 0a67 /sys/bus/usb/devices/*/idVendor | wc -l)" -ge "${instruments:-1}" ]
 }
 
-# Up to 20 s for the instrument to be enumerated and its device node to appear.
+# Up to 20 s for the instruments to be enumerated and its device node to appear.
 tries=0
 until instrument_present && [ -n "$(ls /dev/bus/usb/*/* 2>/dev/null)" ]; do
     tries=$((tries + 1))
@@ -37,7 +38,7 @@ run() {
     name=$1
     shift
     start=$(cut -d' ' -f1 /proc/uptime)
-    timeout 90 "$@" >/tmp/output 2>&1
+    timeout "${limit:-90}" "$@" >/tmp/output 2>&1
     code=$?
     end=$(cut -d' ' -f1 /proc/uptime)
     sed 's/^/  | /' /tmp/output
@@ -49,6 +50,16 @@ case "$case_name" in
     update)
         run probe "$cli" probe
         run update "$cli" update /app/Sample.DAT --yes
+        ;;
+    bench)
+        limit=300  # three updates at once on one emulated processor
+        run probe-all "$cli" probe --all --json
+        ids() { grep -o '"device":"[^"]*"' /tmp/output | cut -d'"' -f4; }
+        for id in $(ids); do echo "harmoload-guest: listed $id"; done
+        run update-all "$cli" update /app/Sample.DAT --all --yes --json
+        # The unplugged instrument has left the bus: the first of those left.
+        run probe-left "$cli" probe --all --json
+        run update-device "$cli" update /app/Sample.DAT --yes --device "$(ids | head -n 1)"
         ;;
     *)
         run "$case_name" "$cli" update /app/Sample.DAT --yes --trace /tmp/trace

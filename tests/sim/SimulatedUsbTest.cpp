@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <thread>
 
 #include "platform/testing/RecordingNotifier.h"
 #include "platform/testing/VirtualClock.h"
 #include "tests/usb/ScriptedDriverPipes.h"
+#include "usb/AttachedInstruments.h"
 #include "usb/InstrumentContract.h"
 #include "usb/LibusbIdentity.h"
 #include "usb/PresenceCheck.h"
@@ -146,12 +148,55 @@ TEST_F(SimulatedUsbTest, ReadAfterCloseReopensTheSimulatedInstrument) {
     EXPECT_THAT(notifier.messages(), IsEmpty());
 }
 
+// A bench: each description its own instrument, named in plug order; a pinned link reaches its
+// own alone, and instruments driven from two threads meet where they were told to.
+TEST_F(SimulatedUsbTest, PinnedLinksOnABenchReachTheirOwnInstrumentsAndMeetInParallel) {
+    std::string error;
+    const auto bench = ParseSimulatorBench("meet=1 | other=1:2; meet=1 | absent", &error);
+    ASSERT_TRUE(bench) << error;
+    ASSERT_EQ(bench->size(), 3u);
+    SimulatedUsb simulator(clock, *bench);
+    UsbLink lister;
+    setUp(lister, simulator);
+    const std::vector<AttachedInstrument> found = FindAttachedInstruments(lister);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].device, "001/001");
+    EXPECT_EQ(found[1].device, "001/003");  // after the other device
+
+    UsbLink first;
+    UsbLink second;
+    for (UsbLink* link : {&first, &second}) {
+        setUp(*link, simulator);
+        link->pin(found[link == &first ? 0 : 1]);
+    }
+    // Either write waits at the meeting until the other arrives: one after the other, the
+    // first would wait in vain and fail.
+    auto send = [&](UsbLink* link, TransferStatus* status) {
+        *status = link->open() ? link->write(handshake.data(), handshake.size())
+                               : TransferStatus::NotOpen;
+    };
+    TransferStatus firstStatus = TransferStatus::NotOpen;
+    TransferStatus secondStatus = TransferStatus::NotOpen;
+    std::thread other(send, &second, &secondStatus);
+    send(&first, &firstStatus);
+    other.join();
+    EXPECT_EQ(firstStatus, TransferStatus::Complete);
+    EXPECT_EQ(secondStatus, TransferStatus::Complete);
+    for (SimulatedInstrument* instrument :
+         {&simulator.instruments()[0], &simulator.instruments()[1]}) {
+        EXPECT_EQ(instrument->writes(), 1);
+        EXPECT_EQ(instrument->faultsHit(), 1);
+    }
+    EXPECT_EQ(simulator.instruments()[2].transfers(), 0);
+}
+
 TEST(SimulatorOptionsTest, EveryItemIsRead) {
     std::string error;
     const std::optional<SimulatorOptions> options = ParseSimulatorOptions(
         "erase-ms=2500; handshake-wrong=3 bad-echo=1,4;bad-verdict=2;bad-end=5;bad-sum=1,2;"
         "read-error=4:-5,7:-116;write-error=2:-110;unplug=40;other=0a67:8E31;flash-fill=0xFFFF;"
-        "stall=90;short-answer=3:2,8:5;empty-answer=6;alter-answer=9:1;partial-write=5:0,6:64",
+        "stall=90;short-answer=3:2,8:5;empty-answer=6;alter-answer=9:1;partial-write=5:0,6:64;"
+        "meet=7",
         &error);
     ASSERT_TRUE(options) << error;
     EXPECT_TRUE(options->present);
@@ -169,7 +214,8 @@ TEST(SimulatorOptionsTest, EveryItemIsRead) {
                                     .stallFromTransfer = 90,
                                     .shortAnswers = {{3, 2}, {6, 0}, {8, 5}},
                                     .alteredAnswers = {{9, 1}},
-                                    .partialWrites = {{5, 0}, {6, 64}}};
+                                    .partialWrites = {{5, 0}, {6, 64}},
+                                    .meetAtTransfer = 7};
     EXPECT_EQ(options->faults, expected);
     EXPECT_FALSE(ParseSimulatorOptions("absent")->present);
     EXPECT_TRUE(ParseSimulatorOptions("")->present);
@@ -177,8 +223,8 @@ TEST(SimulatorOptionsTest, EveryItemIsRead) {
 
 TEST(SimulatorOptionsTest, UnreadableItemsAreRefusedByName) {
     for (const char* text : {"erase-ms=fast", "bad-echo=0", "read-error=3", "read-error=3:5",
-                             "unplug", "absent=1", "colour=red", "other=0a67",
-                             "bad-sum=", "stall=0", "short-answer=3", "partial-write=0:4"}) {
+                             "unplug", "absent=1", "colour=red", "other=0a67", "bad-sum=",
+                             "stall=0", "short-answer=3", "partial-write=0:4", "meet=0"}) {
         std::string error;
         EXPECT_FALSE(ParseSimulatorOptions(std::string("erase-ms=1;") + text, &error)) << text;
         EXPECT_EQ(error, text);

@@ -51,6 +51,16 @@ TEST_F(LibusbDeviceTest, FirstInstrumentInBusThenDeviceOrderIsTheOneOpened) {
     EXPECT_TRUE(device.isOpen());
 }
 
+TEST_F(LibusbDeviceTest, APinnedDeviceIsOpenedDirectlyWithoutRefreshingTheBusList) {
+    library.busses = {{{"first", 0x0A67, 0x8E30}, {"second", 0x0A67, 0x8E30}}};
+    device.pin(&library.busses[0][1]);
+    // The reopen after a failed read, as a run does it: the list other runs hold stays as it is.
+    device.start();
+    ASSERT_TRUE(device.open());
+    EXPECT_THAT(library.calls(),
+                ElementsAre("open second", "set_configuration 1", "claim_interface 0"));
+}
+
 TEST_F(LibusbDeviceTest, AnotherProductOfTheMakerIsNeverOpened) {
     library.busses = {{{"decoy", 0x0A67, 0x8E31}, {"pipes-id", 0x0A67, 0x8E00}}};
     EXPECT_FALSE(device.open());

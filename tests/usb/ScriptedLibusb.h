@@ -61,7 +61,7 @@ class ScriptedLibusb final : public LibusbApi {
         for (std::deque<Device>& bus : busses) {
             std::vector<LibusbDeviceEntry>& entries = list.emplace_back();
             for (Device& device : bus) {
-                entries.push_back({device.vendorId, device.productId, &device});
+                entries.push_back({device.vendorId, device.productId, &device, "001", device.name});
             }
         }
         return list;

@@ -25,8 +25,8 @@ class SystemLibusb01 final : public LibusbApi {
             std::vector<LibusbDeviceEntry>& devices = busses.emplace_back();
             for (struct usb_device* device = bus->devices; device != nullptr;
                  device = device->next) {
-                devices.push_back(
-                    {device->descriptor.idVendor, device->descriptor.idProduct, device});
+                devices.push_back({device->descriptor.idVendor, device->descriptor.idProduct,
+                                   device, bus->dirname, device->filename});
             }
         }
         return busses;
@@ -69,8 +69,11 @@ class SystemLibusb01 final : public LibusbApi {
     }
 
   private:
-    int openErrno_ = 0;
+    // Per thread: the runs of a bench open their instruments at the same time.
+    static thread_local int openErrno_;
 };
+
+thread_local int SystemLibusb01::openErrno_ = 0;
 
 }  // namespace
 

@@ -121,7 +121,8 @@ LibusbBusList Libusb0Dll::getBusses() {
     for (usb::Bus* bus = entries_->getBusses(); bus != nullptr; bus = bus->next) {
         std::vector<LibusbDeviceEntry>& devices = busses.emplace_back();
         for (usb::Device* device = bus->devices; device != nullptr; device = device->next) {
-            devices.push_back({device->descriptor.idVendor, device->descriptor.idProduct, device});
+            devices.push_back({device->descriptor.idVendor, device->descriptor.idProduct, device,
+                               bus->dirname, device->filename});
         }
     }
     return busses;
