@@ -77,7 +77,8 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
     if (!options.assumeYes && IsTerminal(StandardStream::Input)) {
         console.setAsker([&](const Message& message) { return AskOnTerminal(message, in, err); });
     }
-    ProgressDisplay display(out, clock, !options.json && IsTerminal(StandardStream::Output));
+    ProgressDisplay display(out, clock, !options.json && IsTerminal(StandardStream::Output),
+                            [] { return TerminalColumns(StandardStream::Output); });
     UpdateNotifier notifier(console, display, options.json);
     auto result = [&](bool ok, int code) {
         if (options.json) {
