@@ -22,6 +22,7 @@
 #include "package/PackageVerifier.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/Interrupts.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/StopRequest.h"
 #include "platform/Terminal.h"
@@ -69,6 +70,9 @@ MessageAnswer AskOnTerminal(const Message& message, std::istream& in, std::ostre
 
 int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable, std::istream& in,
                       std::ostream& out, std::ostream& err) {
+    // A reader of the output that goes away is no reason to stop writing the instrument: the
+    // run goes on to its end and its result frame.
+    const ClosedPipesIgnored closedPipes;
     SystemClock clock;
     // The engines wait on a clock that a stop cuts short.
     StopRequest stop;

@@ -1,0 +1,58 @@
+#include "platform/Interrupts.h"
+
+#include <io.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <iterator>
+
+namespace harmoload {
+namespace {
+
+// The C runtime raises SIGINT for Ctrl-C and SIGBREAK for Ctrl-Break and for a console that
+// is closed or logged off.
+constexpr int kCaught[] = {SIGINT, SIGTERM, SIGBREAK};
+constexpr int kStandardError = 2;
+
+std::atomic<InterruptHandler> activeHandler{nullptr};
+static_assert(std::atomic<InterruptHandler>::is_always_lock_free);
+using SignalFunction = void (*)(int);
+SignalFunction previousHandlers[std::size(kCaught)];
+
+void OnSignal(int signalNumber) {
+    const int savedErrno = errno;
+    // The C runtime puts the default back before calling the handler.
+    std::signal(signalNumber, OnSignal);
+    if (const InterruptHandler handler = activeHandler.load()) {
+        handler();
+    }
+    errno = savedErrno;
+}
+
+}  // namespace
+
+InterruptCatcher::InterruptCatcher(InterruptHandler handler) {
+    activeHandler = handler;
+    for (size_t i = 0; i < std::size(kCaught); ++i) {
+        previousHandlers[i] = std::signal(kCaught[i], OnSignal);
+    }
+}
+
+InterruptCatcher::~InterruptCatcher() {
+    for (size_t i = 0; i < std::size(kCaught); ++i) {
+        std::signal(kCaught[i], previousHandlers[i] == SIG_ERR ? SIG_DFL : previousHandlers[i]);
+    }
+    activeHandler = nullptr;
+}
+
+// Windows has no SIGPIPE: a write to a pipe whose reader has gone fails by itself.
+ClosedPipesIgnored::ClosedPipesIgnored() = default;
+ClosedPipesIgnored::~ClosedPipesIgnored() = default;
+
+void WriteToStandardErrorInHandler(const char* text, size_t size) {
+    [[maybe_unused]] const int written =
+        _write(kStandardError, text, static_cast<unsigned int>(size));
+}
+
+}  // namespace harmoload
