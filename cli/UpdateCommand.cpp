@@ -113,7 +113,7 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
     }
 
     if (!CheckDevicePresent(transfer.link())) {
-        const std::string hint = AccessHint(transfer.link().libusb().openFailure());
+        const std::string hint = AccessHint(transfer.link().openFailure());
         if (!hint.empty()) {
             err << hint << '\n';
         } else {
