@@ -31,6 +31,11 @@ class ClosedPipesIgnored {
     ClosedPipesIgnored& operator=(const ClosedPipesIgnored&) = delete;
 };
 
+// For the system's handlers (posix/, win32/): the catcher's handler while there is one, and
+// calling it from the signal handler with errno left as it was.
+void SetActiveInterruptHandler(InterruptHandler handler);
+void RunActiveInterruptHandler();
+
 // Writes straight to the standard error stream with the system's write call, as a signal
 // handler may.
 void WriteToStandardErrorInHandler(const char* text, size_t size);

@@ -3,32 +3,24 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
+#include <iterator>
 
 namespace harmoload {
 namespace {
 
 constexpr int kCaught[] = {SIGINT, SIGTERM, SIGHUP};
 
-std::atomic<InterruptHandler> activeHandler{nullptr};
-static_assert(std::atomic<InterruptHandler>::is_always_lock_free);
 struct sigaction previousActions[std::size(kCaught)];
 struct sigaction previousPipeAction;
 
 void OnSignal(int) {
-    // The interrupted code may be about to read errno: the handler leaves it as it was.
-    const int savedErrno = errno;
-    if (const InterruptHandler handler = activeHandler.load()) {
-        handler();
-    }
-    errno = savedErrno;
+    RunActiveInterruptHandler();
 }
 
 }  // namespace
 
 InterruptCatcher::InterruptCatcher(InterruptHandler handler) {
-    activeHandler = handler;
+    SetActiveInterruptHandler(handler);
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
@@ -43,7 +35,7 @@ InterruptCatcher::~InterruptCatcher() {
     for (size_t i = 0; i < std::size(kCaught); ++i) {
         sigaction(kCaught[i], &previousActions[i], nullptr);
     }
-    activeHandler = nullptr;
+    SetActiveInterruptHandler(nullptr);
 }
 
 ClosedPipesIgnored::ClosedPipesIgnored() {

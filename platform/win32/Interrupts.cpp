@@ -2,8 +2,6 @@
 
 #include <io.h>
 
-#include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <iterator>
 
@@ -15,25 +13,19 @@ namespace {
 constexpr int kCaught[] = {SIGINT, SIGTERM, SIGBREAK};
 constexpr int kStandardError = 2;
 
-std::atomic<InterruptHandler> activeHandler{nullptr};
-static_assert(std::atomic<InterruptHandler>::is_always_lock_free);
 using SignalFunction = void (*)(int);
 SignalFunction previousHandlers[std::size(kCaught)];
 
 void OnSignal(int signalNumber) {
-    const int savedErrno = errno;
     // The C runtime puts the default back before calling the handler.
     std::signal(signalNumber, OnSignal);
-    if (const InterruptHandler handler = activeHandler.load()) {
-        handler();
-    }
-    errno = savedErrno;
+    RunActiveInterruptHandler();
 }
 
 }  // namespace
 
 InterruptCatcher::InterruptCatcher(InterruptHandler handler) {
-    activeHandler = handler;
+    SetActiveInterruptHandler(handler);
     for (size_t i = 0; i < std::size(kCaught); ++i) {
         previousHandlers[i] = std::signal(kCaught[i], OnSignal);
     }
@@ -43,7 +35,7 @@ InterruptCatcher::~InterruptCatcher() {
     for (size_t i = 0; i < std::size(kCaught); ++i) {
         std::signal(kCaught[i], previousHandlers[i] == SIG_ERR ? SIG_DFL : previousHandlers[i]);
     }
-    activeHandler = nullptr;
+    SetActiveInterruptHandler(nullptr);
 }
 
 // Windows has no SIGPIPE: a write to a pipe whose reader has gone fails by itself.
