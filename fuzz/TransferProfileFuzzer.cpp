@@ -25,7 +25,7 @@ class SilentNotifier final : public harmoload::Notifier {
     harmoload::MessageAnswer showMessage(const harmoload::Message&) override {
         return harmoload::MessageAnswer::Ok;
     }
-    void postProgress(const ProgressEvent&) override {}
+    void postProgress(const harmoload::ProgressEvent&) override {}
 };
 
 class StillClock final : public harmoload::Clock {
