@@ -30,6 +30,7 @@
 #include "package/PackageVerifier.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/Interrupts.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/StopRequest.h"
 #include "platform/Terminal.h"
@@ -104,7 +105,8 @@ int UpdateInstrument(const RunContext& context, bool assumeYes, std::istream& in
     }
     const bool terminal =
         !options.json && context.catchInterrupts && IsTerminal(StandardStream::Output);
-    ProgressDisplay display(out, clock, terminal);
+    ProgressDisplay display(out, clock, terminal,
+                            [] { return TerminalColumns(StandardStream::Output); });
     UpdateNotifier notifier(console, display, options.json);
     auto result = [&](bool ok, int code) {
         if (options.json) {
@@ -127,7 +129,7 @@ int UpdateInstrument(const RunContext& context, bool assumeYes, std::istream& in
     }
 
     if (!CheckDevicePresent(transfer.link())) {
-        const std::string hint = AccessHint(transfer.link().libusb().openFailure());
+        const std::string hint = AccessHint(transfer.link().openFailure());
         if (!hint.empty()) {
             err << hint << '\n';
         } else {
@@ -330,6 +332,9 @@ int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>&
 
 int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable, std::istream& in,
                       std::ostream& out, std::ostream& err) {
+    // A reader of the output that goes away is no reason to stop writing the instruments: the
+    // runs go on to their end and their result frames.
+    const ClosedPipesIgnored closedPipes;
     SystemClock clock;
     ConsoleNotifier console(out, err, options.json, options.assumeYes);
     if (!options.assumeYes && IsTerminal(StandardStream::Input)) {

@@ -1,6 +1,6 @@
 #pragma once
-// Whether a standard stream is a terminal: the command line draws a live progress bar and asks
-// questions only there.
+// Whether a standard stream is a terminal, and how wide it is: the command line draws a live
+// progress bar, as wide as the terminal, and asks questions only there.
 
 namespace harmoload {
 
@@ -11,5 +11,9 @@ bool IsTerminal(StandardStream stream);
 // Lets the standard output, a terminal, move its cursor by the common escape sequences (a
 // Windows console is switched to them); false when it is no terminal or cannot.
 bool EnableCursorMovement();
+
+// The terminal's width in columns now (it follows a resize); 0 when the stream is not a
+// terminal or its width cannot be told.
+int TerminalColumns(StandardStream stream);
 
 }  // namespace harmoload

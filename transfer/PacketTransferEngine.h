@@ -3,12 +3,14 @@
 // describes, and reports progress after each packet the instrument accepts (packets done of
 // packets in all, and the data bytes accepted of the file's).
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "ini/IniFile.h"
 #include "transfer/TransferProfile.h"
+#include "usb/InstrumentContract.h"
 #include "usb/UsbLink.h"
 
 namespace harmoload {
@@ -49,7 +51,16 @@ class PacketTransferEngine {
     uint16_t fileSum() const { return fileSum_; }
 
   private:
+    // What became of one packet: the instrument accepted it, found its sum wrong (the packet
+    // goes again), or the exchange failed (its message shown).
+    enum class PacketOutcome { Accepted, SumMismatched, Failed };
+
     void show(const std::string& text);
+    // Reads the data file whole after checking its length against the chip; shortens the
+    // packet size to the file's length.
+    bool loadData(std::vector<uint8_t>& data);
+    // One packet: its header (echoed), its bytes in small packets, the instrument's verdict.
+    PacketOutcome sendPacket(int number, uint32_t address, const uint8_t* bytes, size_t size);
 
     Notifier* notifier_;
     Clock& clock_;
@@ -59,6 +70,9 @@ class PacketTransferEngine {
     std::string profilePath_;
     uint32_t totalSent_ = 0;
     uint16_t fileSum_ = 0;
+    // One answer buffer for every packet of a transfer, filled before each read with what
+    // cannot be that read's answer.
+    std::array<uint8_t, usb::kHeaderBytes> answer_{};
     UsbLink link_;
 };
 

@@ -55,6 +55,8 @@ class UsbLink {
     void pin(const AttachedInstrument& instrument);
 
     LinkMode mode() const { return mode_; }
+    // Why the last open found no instrument through libusb, when the library could tell.
+    LibusbOpenFailure openFailure() const { return libusb_.openFailure(); }
     LibusbDevice& libusb() { return libusb_; }
     DriverPipeDevice& pipes() { return pipes_; }
 
