@@ -120,6 +120,12 @@ int SimulatedInstrument::bulkRead(int endpoint, uint8_t* bytes, int size, int ti
         hit();
         return fault->second;
     }
+    if (faults_.lateAnswers.contains(reads_) && !answers_.empty()) {
+        hit();
+        clock_.sleep(std::chrono::milliseconds(timeoutMs));
+        lastError_ = "timeout";
+        return kTimedOut;
+    }
     if (answers_.empty()) {
         clock_.sleep(std::chrono::milliseconds(timeoutMs));
         lastError_ = "timeout";

@@ -104,6 +104,7 @@ bool PacketTransferEngine::handshake() {
         clock_.sleep(packet::kHandshakeWait);
         link_.read(&answer, 1);  // a failed read leaves the answer as it was
         if (answer == frames::kReady) {
+            link_.forgetOwedAnswers();
             return true;
         }
     }
@@ -168,7 +169,7 @@ bool PacketTransferEngine::transferData() {
         }
         clock_.sleep(headerWait);
         frames::ExpectNoAnswer(answer.data(), header.data(), header.size());
-        if (link_.read(answer.data(), answer.size()) != TransferStatus::Complete) {
+        if (link_.readAnswer(answer.data(), answer.size()) != TransferStatus::Complete) {
             show(Format("Read data message failed: Packet %d", number));
             return false;
         }
@@ -190,14 +191,15 @@ bool PacketTransferEngine::transferData() {
         }
 
         frames::ExpectNoAnswer(answer.data(), &frames::kSumMatched, 1);
-        if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
+        if (link_.readAnswer(answer.data(), 1, {frames::kSumMatched, 1}) !=
+            TransferStatus::Complete) {
             show(Format("Read back message of checksum failed: Packet %d", number));
             return false;
         }
         if (answer[0] == frames::kSumMatched) {
             retries = 0;
             frames::ExpectNoAnswer(answer.data(), &frames::kWritingEnded, 1);
-            if (link_.read(answer.data(), 1) != TransferStatus::Complete) {
+            if (link_.readAnswer(answer.data(), 1) != TransferStatus::Complete) {
                 show(Format("Read back message of writing end failed: Packet %d", number));
                 return false;
             }
@@ -230,7 +232,7 @@ bool PacketTransferEngine::sendChecksum() {
     }
     std::array<uint8_t, frames::kSumAnswerBytes> answer{};
     frames::ExpectNoAnswer16(&answer[frames::kSumAnswerSumOffset], fileSum_);
-    if (link_.read(answer.data(), answer.size()) != TransferStatus::Complete) {
+    if (link_.readAnswer(answer.data(), answer.size()) != TransferStatus::Complete) {
         show("Read checksum message failed");
         return false;
     }

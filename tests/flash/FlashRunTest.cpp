@@ -412,6 +412,33 @@ TEST_F(FlashRun, SixDifferingChecksumsFailTheRun) {
     EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{Range(3), At(1), At(2)}));
 }
 
+TEST_F(FlashRun, ALateSumAnswerIsNeverTakenForALaterSectorsSum) {
+    // Three sectors of the same bytes. When verification starts, the third sector is found
+    // altered and the first sector's sum comes one read late: the answers that follow must not
+    // let the third sector pass on another sector's sum.
+    struct LateSumOverAlteredSector final : FlashPhaseListener {
+        sim::SimulatedInstrument* instrument = nullptr;
+        void flashPhase(FlashPhase phase, size_t sector, size_t) override {
+            if (phase == FlashPhase::Verifying && sector == 1) {
+                instrument->faults().lateAnswers = {instrument->reads() + 1};
+                instrument->flash().program(0x2000, 0x0000);
+            }
+        }
+    } late;
+    plugFourSectors();
+    late.instrument = &instrument();
+    engine_.setPhaseListener(&late);
+    const Bytes sector = Pattern(8192);
+    Bytes data;
+    for (int k = 0; k < 3; ++k) {
+        data.insert(data.end(), sector.begin(), sector.end());
+    }
+    EXPECT_FALSE(run(Profile(EvenSectors(4, 0x1000), {0x3000}), data));
+    EXPECT_EQ(instrument().faultsHit(), 1);
+    EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("the checksum isn't right"),
+                                                 Fatal("Update file failed")}));
+}
+
 TEST_F(FlashRun, TheWarningAnsweredNoEndsTheRunWithoutTouchingTheInstrument) {
     plugFourSectors();
     auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
@@ -736,7 +763,8 @@ INSTANTIATE_TEST_SUITE_P(EveryTransfer, FlashRunUnderFault,
 INSTANTIATE_TEST_SUITE_P(
     EveryRead, FlashRunUnderFault,
     ::testing::Combine(::testing::Values(FaultKind::IoReadError, FaultKind::TimedOutRead,
-                                         FaultKind::EmptyAnswer, FaultKind::AlteredAnswer),
+                                         FaultKind::LateAnswer, FaultKind::EmptyAnswer,
+                                         FaultKind::AlteredAnswer),
                        ::testing::Range(1, kSweepReads + 1)));
 INSTANTIATE_TEST_SUITE_P(EveryWrite, FlashRunUnderFault,
                          ::testing::Combine(::testing::Values(FaultKind::WriteError,
