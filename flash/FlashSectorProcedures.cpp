@@ -174,7 +174,7 @@ bool FlashCommandEngine::programSectorBuffered(size_t i) {
 
 bool FlashCommandEngine::writeSectorData(size_t i) {
     uint32_t address = static_cast<uint32_t>(flash::SectorAddress(profile_, i));
-    // The last sector in use takes the rest of the data; an odd last byte is not sent.
+    // The last sector in use takes the rest of the data, padded to whole words when loaded.
     const int64_t bytes = i + 1 == sectorsInUse_ ? remainingLength_ - bytesAccounted_
                                                  : flash::SectorSize(profile_, i);
     const int64_t blockWords = profile_.blockSize;

@@ -217,17 +217,19 @@ TEST_F(FlashRun, AFileOffsetPastTheEndOfTheFileStopsTheRun) {
     EXPECT_TRUE(instrument().busCycles().empty());
 }
 
-TEST_F(FlashRun, AFileOffsetAtTheEndOfTheFileErasesTheFirstSectorAndSumsNothing) {
-    plugFourSectors();
+TEST_F(FlashRun, NoDataAfterTheFileOffsetIsRefusedBeforeTheInstrumentIsTouched) {
     auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
-    profile.fileOffset = 0x100;
-    ASSERT_TRUE(run(profile, Pattern(512))) << ::testing::PrintToString(texts());
-    EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{Range(3), At(1), At(2), At(3)}));
-    EXPECT_EQ(erases(), std::vector<uint32_t>{0x0000});
-    EXPECT_EQ(frames(frames::kProgramTemplate).size(), 1u);
-    EXPECT_TRUE(frames(frames::kHeader).empty());
-    ASSERT_EQ(frames(frames::kSumRequest).size(), 1u);
-    EXPECT_EQ(FrameField32(frames(frames::kSumRequest)[0], frames::kSumRequestLengthOffset), 0u);
+    for (const auto& [offset, size] : {std::pair{0x100, 512}, std::pair{0, 0}}) {
+        plugFourSectors();
+        notifier_.clear();
+        profile.fileOffset = offset;
+        EXPECT_FALSE(run(profile, Pattern(size))) << size;
+        EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("The data file holds nothing to write "
+                                                           "after the file offset in section - "
+                                                           "[File Offset]"),
+                                                     Fatal("Update file failed")}));
+        EXPECT_EQ(instrument().transfers(), 0) << size;
+    }
 }
 
 TEST_F(FlashRun, TheFileOffsetSkipsWordsOfTheFile) {
@@ -242,7 +244,7 @@ TEST_F(FlashRun, TheFileOffsetSkipsWordsOfTheFile) {
 TEST_F(FlashRun, BlocksSplitASectorAndTheirAddressesAdvanceByTheirWords) {
     plug(EvenSectors(4, 0x8000), 0x20000);
     auto profile = Profile(EvenSectors(4, 0x8000), {0x18000});
-    // A full sector, then 4097 bytes: the odd last byte is neither sent nor summed.
+    // A full sector, then 4097 bytes: the odd last byte goes as a last word padded with 0xFF.
     const Bytes data = Pattern(65536 + 4097);
     ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
     const auto headers = frames(frames::kHeader);
@@ -252,10 +254,12 @@ TEST_F(FlashRun, BlocksSplitASectorAndTheirAddressesAdvanceByTheirWords) {
         EXPECT_EQ(FrameField16(headers[k], frames::kHeaderLengthOffset), 4096);
     }
     EXPECT_EQ(FrameField32(headers[8], frames::kAddressOffset), 0x8000u);
-    EXPECT_EQ(FrameField16(headers[8], frames::kHeaderLengthOffset), 2048);
-    EXPECT_EQ(FrameField32(frames(frames::kSumRequest)[1], frames::kSumRequestLengthOffset), 2048u);
-    EXPECT_EQ(flashBytes(0, 65536 + 4096), Bytes(data.begin(), data.end() - 1));
-    EXPECT_EQ(instrument().flash().words(0x8000 + 2048, 1).front(), 0xFFFF);
+    EXPECT_EQ(FrameField16(headers[8], frames::kHeaderLengthOffset), 2049);
+    EXPECT_EQ(FrameField32(frames(frames::kSumRequest)[1], frames::kSumRequestLengthOffset), 2049u);
+    Bytes padded = data;
+    padded.push_back(0xFF);
+    EXPECT_EQ(flashBytes(0, padded.size()), padded);
+    EXPECT_EQ(instrument().flash().words(0x8000 + 2049, 1).front(), 0xFFFF);
 }
 
 TEST_F(FlashRun, AFullBlockOf65536WordsCarriesZeroAsItsCount) {
