@@ -198,6 +198,9 @@ bool FlashCommandEngine::loadData(const std::string& dataPath) {
     if (!dataFile_.readAt(0, data_.data(), data_.size())) {
         return fail("open data file failed");
     }
+    if (dataCheck_ && !dataCheck_(data_)) {
+        return false;
+    }
     fileLength_ = fileLength;
     workingStart_ = static_cast<size_t>(skipped);
     remainingLength_ = fileLength - skipped;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,11 @@ class FlashCommandEngine {
     // Empty: the program directory's R2.ini.
     void setProfilePath(std::string path) { profilePath_ = std::move(path); }
     const std::string& profilePath() const { return profilePath_; }
+    // Judges the data file's bytes as the run loaded them, before any reaches the instrument:
+    // false ends the run (the check shows its own message). Empty: every file is taken.
+    void setDataCheck(std::function<bool(const std::vector<uint8_t>&)> check) {
+        dataCheck_ = std::move(check);
+    }
     // Told as each sector's erase, write and verification begins; null tells nobody.
     void setPhaseListener(FlashPhaseListener* listener) { phaseListener_ = listener; }
 
@@ -97,6 +103,7 @@ class FlashCommandEngine {
     Clock& clock_;
     FlashPhaseListener* phaseListener_ = nullptr;
     std::string profilePath_;
+    std::function<bool(const std::vector<uint8_t>&)> dataCheck_;
     FlashProfile profile_;
 
     // The run's state.

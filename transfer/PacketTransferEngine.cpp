@@ -138,6 +138,9 @@ bool PacketTransferEngine::transferData() {
         return false;
     }
     file.close();
+    if (dataCheck_ && !dataCheck_(data)) {
+        return false;
+    }
     if (length < profile_.dataLength) {
         profile_.dataLength = static_cast<int32_t>(length);
     }
