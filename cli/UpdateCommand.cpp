@@ -58,7 +58,8 @@ class UpdateNotifier final : public Notifier {
 };
 
 MessageAnswer AskOnTerminal(const Message& message, std::istream& in, std::ostream& err) {
-    err << message.caption << ": " << message.text << " [y/N] ";
+    err << TerminalText(message.caption) << ": " << TerminalText(message.text, LineBreaks::Keep)
+        << " [y/N] ";
     err.flush();
     std::string line;
     std::getline(in, line);
@@ -82,9 +83,11 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
     }
     ProgressDisplay display(out, clock, !options.json && IsTerminal(StandardStream::Output));
     UpdateNotifier notifier(console, display, options.json);
+    // Whether the instrument was told the outcome by the result frame: never before the run.
+    bool resultFrame = false;
     auto result = [&](bool ok, int code) {
         if (options.json) {
-            WriteJson(out, {{"event", "result"}, {"ok", ok}});
+            WriteJson(out, {{"event", "result"}, {"ok", ok}, {"resultFrame", resultFrame}});
         }
         return code;
     };
@@ -120,7 +123,7 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
         } else {
             // What the user does next: the package names the keys that start update mode.
             err << "No instrument found: start the instrument in its update mode and connect it.\n"
-                << HoldKeySentence(languageTable, package.record.holdKeys) << '\n';
+                << TerminalText(HoldKeySentence(languageTable, package.record.holdKeys)) << '\n';
         }
         return result(false, kExitNoInstrument);
     }
@@ -158,6 +161,14 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
                 << EngineName(pair.engine) << "): " << (pair.ok ? "written" : "failed") << '\n';
         }
     };
+    setup.resultFrameSent = [&](bool told) {
+        resultFrame = told;
+        if (!options.json) {
+            out << (told ? "The instrument was told the outcome.\n"
+                         : "The instrument could not be told the outcome: the result frame "
+                           "failed.\n");
+        }
+    };
     bool ok = false;
     {
         const UpdateInterrupts interrupts(stop);
@@ -182,7 +193,7 @@ int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable,
     }
     err << "The update failed: " << failure << '\n';
     if (options.json) {
-        WriteJson(out, {{"event", "result"}, {"ok", false}});
+        WriteJson(out, {{"event", "result"}, {"ok", false}, {"resultFrame", false}});
     }
     return kExitFailed;
 }

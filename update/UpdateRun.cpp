@@ -58,8 +58,10 @@ bool SendResultFrame(const UpdateRunSetup& setup, bool success) {
     if (link.read(answer, sizeof answer) != TransferStatus::Complete ||
         link.lastReadBytes() < sizeof answer) {
         ShowInformation(*setup.notifier, "Error", "read usb failed after send 09 command ");
+        told = false;
     }
     link.close();
+    return told;
 }
 
 namespace {
@@ -148,7 +150,10 @@ bool RunUpdate(const UpdateRunSetup& setup) {
         ShowInformation(*setup.notifier, "Error", kRunStoppedMessage);
     }
 
-    SendResultFrame(setup, success);
+    const bool told = SendResultFrame(setup, success);
+    if (setup.resultFrameSent) {
+        setup.resultFrameSent(told);
+    }
     ShowInformation(*setup.notifier, success ? "Success" : "Error",
                     LookupText(*setup.languageTable, kLanguageSection,
                                success ? "IDS_UPDATE_SUCCESSFUL" : "IDS_UPDATE_FAILED"));

@@ -44,6 +44,9 @@ struct UpdateRunSetup {
     // Told before a pair is written (so a progress display can name it) and when it ends.
     std::function<void(const PairOutcome&, uint32_t dataSize)> pairStarting;
     std::function<void(const PairOutcome&)> pairFinished;
+    // Told after the result frame: whether it was written and its answer read whole. When it
+    // was not, the instrument may not know the outcome, though the run's own outcome stands.
+    std::function<void(bool told)> resultFrameSent;
 };
 
 // The message shown when a run ends because it was asked to stop.
