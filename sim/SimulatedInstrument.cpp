@@ -36,7 +36,15 @@ std::vector<std::string> SimulatedInstrument::errors() const {
 }
 
 void SimulatedInstrument::error(std::string text) {
-    errors_.push_back(std::move(text));
+    record(errors_, std::move(text));
+}
+
+void SimulatedInstrument::answer(std::vector<uint8_t> bytes) {
+    if (answers_.size() >= kPendingAnswersLimit) {
+        ++unrecorded_;  // a host that never reads loses what the full queue cannot take
+        return;
+    }
+    answers_.push_back(std::move(bytes));
 }
 
 // Counts one transfer; false once the instrument is gone.
@@ -172,22 +180,24 @@ void SimulatedInstrument::frame(const std::vector<uint8_t>& bytes) {
         answers_.clear();
         return;
     }
-    commands_.push_back(bytes);
+    record(commands_, bytes);
     const size_t size = bytes.size();
     switch (bytes[frames::kCommandOffset]) {
         case frames::kHandshake:
             handshake(bytes);
             return;
-        case frames::kBusCycle:
+        case frames::kBusCycle: {
             if (size != frames::kBusCycleBytes) {
                 break;
             }
             engine_ = Engine::Flash;
-            busCycles_.push_back({ReadLittleEndian32(&bytes[frames::kAddressOffset]),
-                                  ReadLittleEndian16(&bytes[frames::kBusCycleDataOffset])});
-            flash_.busCycle(busCycles_.back().address, busCycles_.back().data);
+            const BusCycle cycle{ReadLittleEndian32(&bytes[frames::kAddressOffset]),
+                                 ReadLittleEndian16(&bytes[frames::kBusCycleDataOffset])};
+            record(busCycles_, cycle);
+            flash_.busCycle(cycle.address, cycle.data);
             answer(bytes);
             return;
+        }
         case frames::kErasePoll: {
             if (size != frames::kErasePollBytes) {
                 break;
@@ -234,7 +244,7 @@ void SimulatedInstrument::frame(const std::vector<uint8_t>& bytes) {
             if (size != frames::kResultBytes) {
                 break;
             }
-            resultFlags_.push_back(bytes[frames::kResultFlagOffset]);
+            record(resultFlags_, bytes[frames::kResultFlagOffset]);
             answer(bytes);
             return;
         default:
@@ -263,7 +273,7 @@ void SimulatedInstrument::handshake(const std::vector<uint8_t>& bytes) {
         answer({faults_.wrongHandshakeAnswer});
         return;
     }
-    chipTypes_.push_back(bytes[frames::kHandshakeChipTypeOffset]);
+    record(chipTypes_, bytes[frames::kHandshakeChipTypeOffset]);
     answer({frames::kReady});
 }
 
