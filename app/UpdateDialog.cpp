@@ -7,6 +7,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/ApplyDialogTexts.h"
+#include "app/ProgressMessageEntries.h"
 #include "package/PackageUnpacker.h"
 #include "package/PackageVerifier.h"
 #include "platform/Files.h"
@@ -68,8 +69,8 @@ struct UpdateDialogMessages {
         ui::OnSetCursor<&UpdateDialog::onSetCursor>(),
         ui::OnMessage<&UpdateDialog::onUpdateRunEnded>(WM_UPDATE_RUN_ENDED),
         ui::OnDeviceChange<&UpdateDialog::onDeviceChange>(),
-        ui::OnTransferProgress<&UpdateDialog::onTransferProgress>(),
-        ui::OnFlashProgress<&UpdateDialog::onFlashProgress>(),
+        app::OnTransferProgress<&UpdateDialog::onTransferProgress>(),
+        app::OnFlashProgress<&UpdateDialog::onFlashProgress>(),
     };
 };
 

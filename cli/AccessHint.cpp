@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload {
 namespace {

@@ -1,9 +1,8 @@
 #include "cli/ConsoleNotifier.h"
 
-#include <nlohmann/json.hpp>
-
 #include <ostream>
 
+#include "cli/JsonEvents.h"
 #include "cli/TerminalText.h"
 
 namespace harmoload {
@@ -37,10 +36,6 @@ const char* AnswerName(MessageAnswer answer) {
     return "ok";
 }
 
-void WriteJsonLine(std::ostream& out, const nlohmann::ordered_json& event) {
-    out << event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-}
-
 }  // namespace
 
 MessageAnswer ConsoleNotifier::showMessage(const Message& message) {
@@ -62,12 +57,9 @@ MessageAnswer ConsoleNotifier::showMessage(const Message& message) {
     return answer;
 }
 
-void ConsoleNotifier::postProgress(uint32_t messageId, uintptr_t wParam, intptr_t lParam) {
+void ConsoleNotifier::postProgress(const ProgressEvent& event) {
     if (json_) {
-        WriteJsonLine(out_, {{"event", "progress"},
-                             {"kind", messageId == WM_TRANSFER_PROGRESS ? "transfer" : "flash"},
-                             {"wParam", wParam},
-                             {"lParam", lParam}});
+        WriteJsonLine(out_, ProgressJson(event));
     }
 }
 

@@ -18,7 +18,7 @@ class ConsoleNotifier final : public Notifier {
     void setAsker(std::function<MessageAnswer(const Message&)> asker) { asker_ = std::move(asker); }
 
     MessageAnswer showMessage(const Message& message) override;
-    void postProgress(uint32_t messageId, uintptr_t wParam, intptr_t lParam) override;
+    void postProgress(const ProgressEvent& event) override;
 
   private:
     std::ostream& out_;

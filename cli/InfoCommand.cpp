@@ -1,20 +1,19 @@
+#include "cli/InfoCommand.h"
+
 #include <nlohmann/json.hpp>
 
-#include <filesystem>
 #include <ostream>
 
-#include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
+#include "cli/ExitCodes.h"
+#include "cli/FullPath.h"
+#include "cli/JsonEvents.h"
 #include "cli/TerminalText.h"
 #include "package/PackageVerifier.h"
 #include "update/InstructionText.h"
 
 namespace harmoload {
 namespace {
-
-std::string Dump(const nlohmann::ordered_json& object) {
-    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-}
 
 nlohmann::ordered_json PairsJson(const PackageRecord& record) {
     nlohmann::ordered_json pairs = nlohmann::ordered_json::array();
@@ -55,29 +54,18 @@ void PrintText(std::ostream& out, const std::string& path, const OpenedPackage& 
 
 }  // namespace
 
-std::string FullPath(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::path full = std::filesystem::absolute(
-        std::filesystem::path(std::u8string(path.begin(), path.end())), error);
-    if (error) {
-        return path;
-    }
-    const std::u8string text = full.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-int RunInfo(const std::string& packagePath, bool json, const IniFile& languageTable,
-            std::ostream& out, std::ostream& err) {
+int RunInfoCommand(const std::string& packagePath, bool json, const IniFile& languageTable,
+                   std::ostream& out, std::ostream& err) {
     const std::string path = FullPath(packagePath);
     OpenedPackage package;
     const PackageFault fault = ReadPackage(path, package);
     if (fault != PackageFault::None) {
         const Message message = PackageFaultMessage(languageTable, fault, path);
         if (json) {
-            out << Dump({{"path", path},
-                         {"valid", false},
-                         {"error", {{"key", PackageFaultKey(fault)}, {"message", message.text}}}})
-                << '\n';
+            WriteJsonLine(
+                out, {{"path", path},
+                      {"valid", false},
+                      {"error", {{"key", PackageFaultKey(fault)}, {"message", message.text}}}});
         } else {
             ConsoleNotifier(out, err, false).showMessage(message);
         }
@@ -86,15 +74,14 @@ int RunInfo(const std::string& packagePath, bool json, const IniFile& languageTa
 
     const std::string sentence = HoldKeySentence(languageTable, package.record.holdKeys);
     if (json) {
-        out << Dump({{"path", path},
-                     {"valid", true},
-                     {"model", package.model},
-                     {"version", package.version},
-                     {"holdKeys", package.record.holdKeys},
-                     {"holdKeySentence", sentence},
-                     {"pairCount", package.record.pairCount},
-                     {"pairs", PairsJson(package.record)}})
-            << '\n';
+        WriteJsonLine(out, {{"path", path},
+                            {"valid", true},
+                            {"model", package.model},
+                            {"version", package.version},
+                            {"holdKeys", package.record.holdKeys},
+                            {"holdKeySentence", sentence},
+                            {"pairCount", package.record.pairCount},
+                            {"pairs", PairsJson(package.record)}});
     } else {
         PrintText(out, path, package, sentence);
     }

@@ -3,7 +3,8 @@
 #include <filesystem>
 #include <ostream>
 
-#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/FullPath.h"
 #include "platform/Clock.h"
 #include "usb/UsbLink.h"
 

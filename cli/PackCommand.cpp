@@ -1,8 +1,10 @@
+#include "cli/PackCommand.h"
+
 #include <filesystem>
 #include <ostream>
 
-#include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
+#include "cli/ExitCodes.h"
 
 namespace harmoload {
 namespace {
@@ -50,7 +52,7 @@ bool ParsePairArgument(const std::string& argument, PackagePair& pair) {
     return false;
 }
 
-int RunPack(const PackOptions& options, std::ostream& err) {
+int RunPackCommand(const PackOptions& options, std::ostream& err) {
     ConsoleNotifier notifier(err, err, false);
     PackageContents contents{options.model, options.version, options.holdKeys, {}};
     for (const std::string& argument : options.pairs) {

@@ -5,8 +5,9 @@
 #include <optional>
 
 #include "cli/AccessHint.h"
-#include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
+#include "cli/ExitCodes.h"
+#include "cli/JsonEvents.h"
 #include "cli/LinkSetup.h"
 #include "platform/Clock.h"
 #include "usb/PresenceCheck.h"
@@ -27,7 +28,7 @@ int ProbeLink(UsbLink& link, bool json, std::ostream& out) {
             result["problem"] = AccessProblemName(failure);
             result["hint"] = hint;
         }
-        out << result.dump() << '\n';
+        WriteJsonLine(out, result);
     } else if (present) {
         out << "Instrument found through " << LinkModeName(link.mode()) << '\n';
     } else if (!hint.empty()) {
@@ -38,7 +39,7 @@ int ProbeLink(UsbLink& link, bool json, std::ostream& out) {
     return present ? kExitSuccess : kExitNoInstrument;
 }
 
-int RunProbe(const ProbeOptions& options, std::ostream& out, std::ostream& err) {
+int RunProbeCommand(const ProbeOptions& options, std::ostream& out, std::ostream& err) {
     SystemClock clock;
     ConsoleNotifier notifier(out, err, options.json);
     LinkSetup setup;

@@ -8,9 +8,6 @@ namespace harmoload {
 
 class UsbLink;
 
-// probe and update exit with this when no instrument answers.
-inline constexpr int kExitNoInstrument = 3;
-
 struct ProbeOptions {
     bool json = false;
     bool simulate = false;  // the built-in simulated instrument, described by HARMOLOAD_SIM
@@ -21,7 +18,7 @@ struct ProbeOptions {
 // Prints "Instrument found through libusb" (or "driver-pipes") or "No instrument found", or
 // instead of the latter what stands in the way and its fix (cli/AccessHint.h); with --json one
 // object {"present":…,"backEnd":…} with "problem" and "hint" when there is a fix to name.
-int RunProbe(const ProbeOptions& options, std::ostream& out, std::ostream& err);
+int RunProbeCommand(const ProbeOptions& options, std::ostream& out, std::ostream& err);
 
 // The same on a link the caller has set up (bound, traced).
 int ProbeLink(UsbLink& link, bool json, std::ostream& out);

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <ostream>
 
+#include "cli/JsonEvents.h"
 #include "platform/Clock.h"
-#include "platform/Notifier.h"
 
 namespace harmoload {
 namespace {
@@ -14,18 +14,6 @@ namespace {
 constexpr int kBarWidth = 30;
 // Wide enough for "verifying sector 999 of 999", so that a shorter phase overwrites a longer.
 constexpr int kPhaseWidth = 28;
-
-const char* PhaseVerb(FlashPhase phase) {
-    switch (phase) {
-        case FlashPhase::Erasing:
-            return "erasing";
-        case FlashPhase::Writing:
-            return "writing";
-        case FlashPhase::Verifying:
-            return "verifying";
-    }
-    return "";
-}
 
 std::string Bytes(double bytes) {
     char text[32];
@@ -48,30 +36,30 @@ void ProgressDisplay::startPair(std::string label, uint64_t dataBytes) {
     dataBytes_ = dataBytes;
     range_ = 0;
     position_ = 0;
+    bytesDone_ = 0;
     lastTenth_ = -1;
     started_ = clock_.now();
 }
 
-void ProgressDisplay::post(uint32_t messageId, uintptr_t wParam, intptr_t lParam) {
-    // Both messages carry the range in 16 bits, as the progress bar takes it.
-    if (messageId == WM_TRANSFER_PROGRESS) {
-        range_ = static_cast<uint32_t>(wParam & 0xFFFF);
-        position_ = lParam;
-    } else if (wParam == 0) {
-        range_ = static_cast<uint32_t>(lParam & 0xFFFF);
-        position_ = 0;
-    } else {
-        position_ = lParam;
+void ProgressDisplay::post(const ProgressEvent& event) {
+    if (event.phase != FlashPhase::None) {
+        phase_ = std::string(FlashPhaseName(event.phase)) + " sector " +
+                 std::to_string(event.sector) + " of " + std::to_string(event.sectors);
+    }
+    if (event.change == ProgressChange::Phase) {
+        // Only the bar names the phase; the plain lines count tenths.
+        if (terminal_) {
+            show();
+        }
+        return;
+    }
+    range_ = event.total;
+    position_ = event.done;
+    bytesDone_ = event.bytesDone;
+    if (event.bytesTotal != 0) {
+        dataBytes_ = event.bytesTotal;
     }
     show();
-}
-
-void ProgressDisplay::flashPhase(FlashPhase phase, size_t sector, size_t sectorsInUse) {
-    phase_ = std::string(PhaseVerb(phase)) + " sector " + std::to_string(sector) + " of " +
-             std::to_string(sectorsInUse);
-    if (terminal_) {
-        show();
-    }
 }
 
 void ProgressDisplay::interrupt() {
@@ -87,7 +75,9 @@ void ProgressDisplay::show() {
     }
     const double fraction = std::clamp(static_cast<double>(position_) / range_, 0.0, 1.0);
     const int percent = static_cast<int>(fraction * 100.0);
-    const double done = fraction * static_cast<double>(dataBytes_);
+    // The engine's own byte count where it gives one, else the share of the pair's data.
+    const double done = bytesDone_ != 0 ? static_cast<double>(bytesDone_)
+                                        : fraction * static_cast<double>(dataBytes_);
     const double seconds = static_cast<double>((clock_.now() - started_).count()) / 1000.0;
     const double rate = seconds > 0.0 ? done / seconds : 0.0;
 

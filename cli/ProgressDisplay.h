@@ -7,7 +7,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "flash/FlashCommandEngine.h"
+#include "platform/Notifier.h"
 
 namespace harmoload {
 
@@ -15,19 +15,17 @@ class Clock;
 
 // A flash pair's bar also names the engine's phase ("erasing sector 2 of 4"): an erase moves no
 // byte count for seconds.
-class ProgressDisplay final : public FlashPhaseListener {
+class ProgressDisplay final {
   public:
     ProgressDisplay(std::ostream& out, const Clock& clock, bool terminal)
         : out_(out), clock_(clock), terminal_(terminal) {}
 
     // A new pair: its name for the display and the bytes it writes.
     void startPair(std::string label, uint64_t dataBytes);
-    // A progress message as the engine posted it.
-    void post(uint32_t messageId, uintptr_t wParam, intptr_t lParam);
+    // A progress event as the engine posted it.
+    void post(const ProgressEvent& event);
     // Ends the bar's line, so that a message can be printed below it.
     void interrupt();
-
-    void flashPhase(FlashPhase phase, size_t sector, size_t sectorsInUse) override;
 
   private:
     void show();
@@ -39,7 +37,8 @@ class ProgressDisplay final : public FlashPhaseListener {
     std::string phase_;  // empty outside a flash pair's sectors
     uint64_t dataBytes_ = 0;
     uint32_t range_ = 0;
-    int64_t position_ = 0;
+    uint32_t position_ = 0;
+    uint64_t bytesDone_ = 0;  // as the engine counted them, when it does
     std::chrono::milliseconds started_{0};
     int lastTenth_ = -1;
     bool lineOpen_ = false;

@@ -10,10 +10,11 @@
 #include <stdexcept>
 
 #include "cli/AccessHint.h"
-#include "cli/Commands.h"
 #include "cli/ConsoleNotifier.h"
+#include "cli/ExitCodes.h"
+#include "cli/FullPath.h"
+#include "cli/JsonEvents.h"
 #include "cli/LinkSetup.h"
-#include "cli/ProbeCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/TerminalText.h"
 #include "cli/UpdateInterrupts.h"
@@ -43,11 +44,11 @@ class UpdateNotifier final : public Notifier {
         display_.interrupt();
         return console_.showMessage(message);
     }
-    void postProgress(uint32_t messageId, uintptr_t wParam, intptr_t lParam) override {
+    void postProgress(const ProgressEvent& event) override {
         if (json_) {
-            console_.postProgress(messageId, wParam, lParam);
+            console_.postProgress(event);
         } else {
-            display_.post(messageId, wParam, lParam);
+            display_.post(event);
         }
     }
 
@@ -67,10 +68,6 @@ MessageAnswer AskOnTerminal(const Message& message, std::istream& in, std::ostre
                                                                : MessageAnswer::No;
 }
 
-void WriteJson(std::ostream& out, const nlohmann::ordered_json& event) {
-    out << event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-}
-
 int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable, std::istream& in,
                       std::ostream& out, std::ostream& err) {
     SystemClock clock;
@@ -87,7 +84,7 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
     bool resultFrame = false;
     auto result = [&](bool ok, int code) {
         if (options.json) {
-            WriteJson(out, {{"event", "result"}, {"ok", ok}, {"resultFrame", resultFrame}});
+            WriteJsonLine(out, {{"event", "result"}, {"ok", ok}, {"resultFrame", resultFrame}});
         }
         return code;
     };
@@ -104,9 +101,6 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
     LinkSetup links;
     PacketTransferEngine transfer(notifier, engineClock);
     FlashCommandEngine flash(notifier, engineClock);
-    if (!options.json) {
-        flash.setPhaseListener(&display);
-    }
     if (const std::optional<int> failed =
             links.prepare(options.tracePath, options.simulate, clock, err)) {
         return result(false, *failed);
@@ -151,11 +145,11 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
     setup.pairFinished = [&](const PairOutcome& pair) {
         display.interrupt();
         if (options.json) {
-            WriteJson(out, {{"event", "pair"},
-                            {"index", pair.index},
-                            {"engineCode", pair.engineCode},
-                            {"engine", EngineName(pair.engine)},
-                            {"ok", pair.ok}});
+            WriteJsonLine(out, {{"event", "pair"},
+                                {"index", pair.index},
+                                {"engineCode", pair.engineCode},
+                                {"engine", EngineName(pair.engine)},
+                                {"ok", pair.ok}});
         } else {
             out << "Pair " << pair.index << " (" << TerminalText(pair.engineCode) << ", "
                 << EngineName(pair.engine) << "): " << (pair.ok ? "written" : "failed") << '\n';
@@ -193,7 +187,7 @@ int RunUpdateCommand(const UpdateOptions& options, const IniFile& languageTable,
     }
     err << "The update failed: " << failure << '\n';
     if (options.json) {
-        WriteJson(out, {{"event", "result"}, {"ok", false}, {"resultFrame", false}});
+        WriteJsonLine(out, {{"event", "result"}, {"ok", false}, {"resultFrame", false}});
     }
     return kExitFailed;
 }

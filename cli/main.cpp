@@ -6,7 +6,9 @@
 #include <iostream>
 
 #include "HarmoloadVersion.h"
-#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/InfoCommand.h"
+#include "cli/PackCommand.h"
 #include "cli/ProbeCommand.h"
 #include "cli/UpdateCommand.h"
 #include "lang/LanguageTable.h"
@@ -95,15 +97,15 @@ int main(int argc, char** argv) {
         IniFile languageTable;
         languageTable.setFile(ProgramDirectory() + LanguageFileName(SystemDefaultLangId()));
         if (*info) {
-            return RunInfo(infoPath, infoJson, languageTable, std::cout, std::cerr);
+            return RunInfoCommand(infoPath, infoJson, languageTable, std::cout, std::cerr);
         }
         if (*updateCommand) {
             return RunUpdateCommand(update, languageTable, std::cin, std::cout, std::cerr);
         }
         if (*probeCommand) {
-            return RunProbe(probe, std::cout, std::cerr);
+            return RunProbeCommand(probe, std::cout, std::cerr);
         }
-        return RunPack(pack, std::cerr);
+        return RunPackCommand(pack, std::cerr);
     } catch (const std::exception& error) {
         std::cerr << "harmoload-cli: " << error.what() << '\n';
         return kExitFailed;

@@ -24,10 +24,6 @@ constexpr const char* kNoDataMessage =
     "The data file holds nothing to write after the file offset in section - [File Offset]";
 constexpr uint8_t kErasedByte = 0xFF;
 
-// wParam of WM_FLASH_PROGRESS.
-constexpr uintptr_t kProgressRange = 0;
-constexpr uintptr_t kProgressPosition = 1;
-
 }  // namespace
 
 FlashCommandEngine::FlashCommandEngine(Notifier& notifier, Clock& clock)
@@ -48,6 +44,9 @@ void FlashCommandEngine::resetProfile() {
     sectorsInUse_ = 0;
     eraseRetries_ = 0;
     failedPolls_ = 0;
+    phase_ = FlashPhase::None;
+    phaseSector_ = 0;
+    stepsDone_ = 0;
 }
 
 bool FlashCommandEngine::readProfile(const std::string& path) {
@@ -68,14 +67,27 @@ void FlashCommandEngine::showEngineMessage(const std::string& text, EngineMessag
     }
 }
 
-void FlashCommandEngine::postProgress(uintptr_t wParam, intptr_t lParam) {
-    notifier_->postProgress(WM_FLASH_PROGRESS, wParam, lParam);
+ProgressEvent FlashCommandEngine::progressEvent(ProgressChange change, uint32_t done) const {
+    ProgressEvent event;
+    event.engine = ProgressEngine::Flash;
+    event.change = change;
+    event.done = done;
+    event.total = static_cast<uint32_t>(3 * sectorsInUse_);
+    event.phase = phase_;
+    event.sector = phase_ == FlashPhase::None ? 0 : static_cast<uint32_t>(phaseSector_ + 1);
+    event.sectors = static_cast<uint32_t>(sectorsInUse_);
+    return event;
+}
+
+void FlashCommandEngine::postSteps(uint32_t done) {
+    stepsDone_ = done;
+    notifier_->postProgress(progressEvent(ProgressChange::Count, done));
 }
 
 void FlashCommandEngine::enterPhase(FlashPhase phase, size_t i) {
-    if (phaseListener_ != nullptr) {
-        phaseListener_->flashPhase(phase, i + 1, sectorsInUse_);
-    }
+    phase_ = phase;
+    phaseSector_ = i;
+    notifier_->postProgress(progressEvent(ProgressChange::Phase, stepsDone_));
 }
 
 bool FlashCommandEngine::fail(const std::string& text) {
@@ -162,12 +174,12 @@ bool FlashCommandEngine::runSteps(const std::string& dataPath) {
             break;
         }
     }
-    postProgress(kProgressRange, static_cast<intptr_t>(3 * sectorsInUse_));
+    postSteps(0);
 
     if (!programmingPass() || !verificationPass()) {
         return false;
     }
-    postProgress(kProgressPosition, static_cast<intptr_t>(3 * sectorsInUse_));
+    postSteps(static_cast<uint32_t>(3 * sectorsInUse_));
     return true;
 }
 
@@ -221,7 +233,7 @@ bool FlashCommandEngine::programmingPass() {
     int writeFailures = 0;
     for (size_t i = 0; i < sectorsInUse_; ++i) {
         const int64_t size = SectorSize(profile_, i);
-        const auto step = static_cast<intptr_t>(3 * i);
+        const auto step = static_cast<uint32_t>(3 * i);
         if (IsReservedSector(profile_, i)) {
             dataPosition_ += size;
             bytesAccounted_ += size;
@@ -232,20 +244,20 @@ bool FlashCommandEngine::programmingPass() {
             failedPolls_ = 0;
             enterPhase(FlashPhase::Erasing, i);
             const bool erased = eraseSector(i);
-            postProgress(kProgressPosition, step + 1);
+            postSteps(step + 1);
             if (!erased) {
                 return fail("erase the sector failed");
             }
             enterPhase(FlashPhase::Writing, i);
             const bool written =
                 profile_.bufferedWrite ? programSectorBuffered(i) : programSector(i);
-            postProgress(kProgressPosition, step + 2);
+            postSteps(step + 2);
             bytesAccounted_ += size;
             if (written) {
                 writeFailures = 0;
                 // The last sector's third step comes with the end of the verification.
                 if (i + 1 != sectorsInUse_) {
-                    postProgress(kProgressPosition, step + 3);
+                    postSteps(step + 3);
                 }
                 break;
             }

@@ -15,23 +15,12 @@
 #include "flash/FlashProfile.h"
 #include "flash/FlashProfileCheck.h"
 #include "platform/BinaryFile.h"
+#include "platform/Notifier.h"
 #include "usb/UsbLink.h"
 
 namespace harmoload {
 
 class Clock;
-class Notifier;
-
-// What the run is doing to which sector, for a display that names it: the progress positions
-// alone cannot tell an erase that takes seconds from a stalled run.
-enum class FlashPhase { Erasing, Writing, Verifying };
-
-class FlashPhaseListener {
-  public:
-    virtual ~FlashPhaseListener() = default;
-    // sector counts from 1 among the sectors in use (reserved ones included, never reported).
-    virtual void flashPhase(FlashPhase phase, size_t sector, size_t sectorsInUse) = 0;
-};
 
 class FlashCommandEngine {
   public:
@@ -50,13 +39,14 @@ class FlashCommandEngine {
     void setDataCheck(std::function<bool(const std::vector<uint8_t>&)> check) {
         dataCheck_ = std::move(check);
     }
-    // Told as each sector's erase, write and verification begins; null tells nobody.
-    void setPhaseListener(FlashPhaseListener* listener) { phaseListener_ = listener; }
 
     // Writes the file at dataPath into the instrument's flash: true when every sector in use
     // was erased, written and verified. Shows its own messages, the last of them "Update file
-    // failed" on any failure, and posts WM_FLASH_PROGRESS (wParam 0: range 3 x sectors in use;
-    // 1: position). The link is closed at the end; closing it again does no harm.
+    // failed" on any failure. Progress: first the total (3 x sectors in use, none done), then
+    // the steps done (after each erase, each write, and each verification but the last
+    // sector's, which comes at the end), and a phase event as each sector's erase, write and
+    // verification begins (reserved sectors have none). The link is closed at the end; closing
+    // it again does no harm.
     bool run(const std::string& dataPath);
 
     UsbLink& link() { return link_; }
@@ -92,8 +82,9 @@ class FlashCommandEngine {
     bool loadData(const std::string& dataPath);
     bool programmingPass();
     bool verificationPass();
-    void postProgress(uintptr_t wParam, intptr_t lParam);
+    void postSteps(uint32_t done);
     void enterPhase(FlashPhase phase, size_t i);
+    ProgressEvent progressEvent(ProgressChange change, uint32_t done) const;
     bool exchangeTemplate(const std::vector<uint8_t>& frame, int retries);
     bool sendBusCycle(uint32_t address, int32_t data);
     // The working data (after the file offset) and its length in bytes.
@@ -101,7 +92,6 @@ class FlashCommandEngine {
 
     Notifier* notifier_;
     Clock& clock_;
-    FlashPhaseListener* phaseListener_ = nullptr;
     std::string profilePath_;
     std::function<bool(const std::vector<uint8_t>&)> dataCheck_;
     FlashProfile profile_;
@@ -117,6 +107,9 @@ class FlashCommandEngine {
     size_t sectorsInUse_ = 0;
     int eraseRetries_ = 0;  // repeated erases of the current sector, nested ones included
     int failedPolls_ = 0;   // erase polls in a row that got no answer, nested ones included
+    FlashPhase phase_ = FlashPhase::None;
+    size_t phaseSector_ = 0;  // index of the sector the phase is about
+    uint32_t stepsDone_ = 0;  // the last step count posted
 
     UsbLink link_;
 };

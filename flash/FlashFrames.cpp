@@ -23,7 +23,7 @@ void PutCycles(Frame& frame, int32_t count, const std::vector<int32_t>& addresse
 Frame TemplateStart(uint8_t code, int32_t count, size_t fixedSize) {
     Frame frame;
     const size_t cycles = count > 0 ? static_cast<size_t>(count) : 0;
-    frame.reserve(fixedSize + frames::kTemplateCycleBytes * cycles);
+    frame.reserve(fixedSize + usb::kTemplateCycleBytes * cycles);
     frame.push_back(code);
     frame.push_back(static_cast<uint8_t>(2u * static_cast<uint32_t>(count)));
     return frame;
@@ -40,30 +40,30 @@ uint16_t WordSum(const uint8_t* bytes, size_t length) {
 }
 
 Frame BusCycleFrame(uint32_t address, int32_t data) {
-    Frame frame(frames::kBusCycleBytes);
-    frame[frames::kCommandOffset] = frames::kBusCycle;
-    WriteLittleEndian32(&frame[frames::kAddressOffset], address);
-    WriteLittleEndian16(&frame[frames::kBusCycleDataOffset], static_cast<uint16_t>(data));
+    Frame frame(usb::kBusCycleBytes);
+    frame[usb::kCommandOffset] = usb::kBusCycle;
+    WriteLittleEndian32(&frame[usb::kAddressOffset], address);
+    WriteLittleEndian16(&frame[usb::kBusCycleDataOffset], static_cast<uint16_t>(data));
     return frame;
 }
 
 Frame ErasePollFrame(uint32_t sectorAddress) {
-    Frame frame(frames::kErasePollBytes);
-    frame[frames::kCommandOffset] = frames::kErasePoll;
-    WriteLittleEndian32(&frame[frames::kAddressOffset], sectorAddress);
+    Frame frame(usb::kErasePollBytes);
+    frame[usb::kCommandOffset] = usb::kErasePoll;
+    WriteLittleEndian32(&frame[usb::kAddressOffset], sectorAddress);
     return frame;
 }
 
 Frame ProgramTemplateFrame(const FlashProfile& p) {
-    Frame frame = TemplateStart(frames::kProgramTemplate, p.programCycleCount,
-                                frames::kProgramTemplateFixedBytes);
+    Frame frame =
+        TemplateStart(usb::kProgramTemplate, p.programCycleCount, usb::kProgramTemplateFixedBytes);
     PutCycles(frame, p.programCycleCount, p.programAddresses, p.programData);
     return frame;
 }
 
 Frame WriteBufferTemplateFrame(const FlashProfile& p) {
-    Frame frame = TemplateStart(frames::kWriteBufferTemplate, p.writeBufferCycleCount,
-                                frames::kWriteBufferTemplateFixedBytes);
+    Frame frame = TemplateStart(usb::kWriteBufferTemplate, p.writeBufferCycleCount,
+                                usb::kWriteBufferTemplateFixedBytes);
     for (int32_t byte : {p.writeBufferCount, p.writeBufferPa1, p.writeBufferPa2, p.writeBufferSa1,
                          p.writeBufferSa2}) {
         frame.push_back(static_cast<uint8_t>(byte));
@@ -73,8 +73,8 @@ Frame WriteBufferTemplateFrame(const FlashProfile& p) {
 }
 
 Frame ProgramBufferTemplateFrame(const FlashProfile& p) {
-    Frame frame = TemplateStart(frames::kProgramBufferTemplate, p.programBufferCycleCount,
-                                frames::kProgramBufferTemplateFixedBytes);
+    Frame frame = TemplateStart(usb::kProgramBufferTemplate, p.programBufferCycleCount,
+                                usb::kProgramBufferTemplateFixedBytes);
     frame.push_back(static_cast<uint8_t>(p.programBufferSa1));
     frame.push_back(static_cast<uint8_t>(p.programBufferSa2));
     PutCycles(frame, p.programBufferCycleCount, p.programBufferAddresses, p.programBufferData);
@@ -82,11 +82,11 @@ Frame ProgramBufferTemplateFrame(const FlashProfile& p) {
 }
 
 Frame BlockHeaderFrame(uint32_t address, uint32_t words, uint16_t sum) {
-    return frames::HeaderFrame(address, words, sum);
+    return usb::HeaderFrame(address, words, sum);
 }
 
 Frame SectorChecksumFrame(uint32_t sectorAddress, uint32_t words) {
-    return frames::SumRequestFrame(sectorAddress, words, frames::kFlashSumRequestBytes);
+    return usb::SumRequestFrame(sectorAddress, words, usb::kFlashSumRequestBytes);
 }
 
 int32_t SectorAddress(const FlashProfile& profile, size_t i) {

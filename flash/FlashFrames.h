@@ -13,7 +13,7 @@
 
 namespace harmoload::flash {
 
-using Frame = frames::Frame;
+using Frame = usb::Frame;
 
 // Handshake: 50 ms between the frame and its answer; 500 ms after a failed transfer. It gives
 // up after 11 failed exchanges or 21 wrong answers, counted apart.
@@ -43,7 +43,7 @@ inline constexpr int kBufferEchoRetries = 5;
 inline constexpr std::chrono::milliseconds kBlockResendWait{1000};
 inline constexpr int kMaxBlockResends = 10;
 // Only the echo's address, length and sum are compared, not its padding.
-inline constexpr size_t kHeaderEchoComparedBytes = frames::kHeaderPaddingOffset;
+inline constexpr size_t kHeaderEchoComparedBytes = usb::kHeaderPaddingOffset;
 
 // The run: a sector's write is tried again (erase included) up to 50 times in a row; its
 // checksum is asked for up to 6 times.
@@ -55,7 +55,7 @@ inline constexpr int kVerifyAttempts = 6;
 uint16_t WordSum(const uint8_t* bytes, size_t length);
 
 // 01 0A 4D, the chip type: the same frame as the packet transfer's.
-using frames::HandshakeFrame;
+using usb::HandshakeFrame;
 // 02, address (4), the low 16 bits of data (2).
 Frame BusCycleFrame(uint32_t address, int32_t data);
 // 03, sector address (4).

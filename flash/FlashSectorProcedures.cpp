@@ -47,7 +47,7 @@ bool FlashCommandEngine::handshake() {
             exchanged = Complete(link_.read(&answer, 1));
         }
         if (exchanged) {
-            if (answer == frames::kReady) {
+            if (answer == usb::kReady) {
                 link_.forgetOwedAnswers();
                 return true;
             }
@@ -66,7 +66,7 @@ bool FlashCommandEngine::handshake() {
 
 bool FlashCommandEngine::sendBusCycle(uint32_t address, int32_t data) {
     const Frame frame = flash::BusCycleFrame(address, data);
-    return link_.sendDroppingAnswer(frame.data(), frame.size(), frames::kBusCycleAnswerBytes);
+    return link_.sendDroppingAnswer(frame.data(), frame.size(), usb::kBusCycleAnswerBytes);
 }
 
 bool FlashCommandEngine::eraseSector(size_t i) {
@@ -105,14 +105,14 @@ bool FlashCommandEngine::eraseSector(size_t i) {
         const bool sent = Complete(link_.write(poll.data(), poll.size()));
         clock_.sleep(firstPoll ? flash::kFirstPollWait : flash::kNextPollWait);
         firstPoll = false;
-        std::array<uint8_t, frames::kErasePollAnswerBytes> answer{};
-        frames::ExpectNoAnswer16(&answer[frames::kErasePollWordOffset],
-                                 static_cast<uint16_t>(profile_.eraseCheckValue));
+        std::array<uint8_t, usb::kErasePollAnswerBytes> answer{};
+        usb::ExpectNoAnswer16(&answer[usb::kErasePollWordOffset],
+                              static_cast<uint16_t>(profile_.eraseCheckValue));
         // An answer shorter than a poll's, none included, is no answer: firmware that answers
         // with empty packets must still end the erase as a silent instrument does.
         const bool answered = sent && Complete(link_.readAnswer(answer.data(), answer.size())) &&
                               link_.lastReadBytes() == answer.size();
-        const int32_t value = ReadLittleEndian16(&answer[frames::kErasePollWordOffset]);
+        const int32_t value = ReadLittleEndian16(&answer[usb::kErasePollWordOffset]);
         if (answered && value == profile_.eraseCheckValue) {
             if (++goodReads >= flash::kGoodPollsNeeded) {
                 return true;
@@ -147,7 +147,7 @@ bool FlashCommandEngine::exchangeTemplate(const Frame& frame, int retries) {
         if (!Complete(link_.write(frame.data(), frame.size()))) {
             return false;
         }
-        frames::ExpectNoAnswer(echo.data(), frame.data(), frame.size());
+        usb::ExpectNoAnswer(echo.data(), frame.data(), frame.size());
         if (!Complete(link_.readAnswer(echo.data(), echo.size()))) {
             return false;
         }
@@ -205,8 +205,8 @@ bool FlashCommandEngine::writeSectorData(size_t i) {
             const Frame header = flash::BlockHeaderFrame(
                 address, static_cast<uint32_t>(count),
                 flash::WordSum(block.data(), static_cast<size_t>(blockBytes)));
-            std::array<uint8_t, frames::kHeaderBytes> echo{};
-            frames::ExpectNoAnswer(echo.data(), header.data(), echo.size());
+            std::array<uint8_t, usb::kHeaderBytes> echo{};
+            usb::ExpectNoAnswer(echo.data(), header.data(), echo.size());
             if (!Complete(link_.write(header.data(), header.size())) ||
                 !Complete(link_.readAnswer(echo.data(), echo.size())) ||
                 !std::equal(header.begin(), header.begin() + flash::kHeaderEchoComparedBytes,
@@ -214,15 +214,15 @@ bool FlashCommandEngine::writeSectorData(size_t i) {
                 return false;
             }
             uint8_t verdict = 0;
-            frames::ExpectNoAnswer(&verdict, &frames::kSumMatched, 1);
+            usb::ExpectNoAnswer(&verdict, &usb::kSumMatched, 1);
             if (!Complete(link_.write(block.data(), static_cast<size_t>(blockBytes))) ||
-                !Complete(link_.readAnswer(&verdict, 1, {frames::kSumMatched, 1}))) {
+                !Complete(link_.readAnswer(&verdict, 1, {usb::kSumMatched, 1}))) {
                 return false;
             }
-            if (verdict == frames::kSumMatched) {
+            if (verdict == usb::kSumMatched) {
                 uint8_t ended = 0;
-                frames::ExpectNoAnswer(&ended, &frames::kWritingEnded, 1);
-                if (!Complete(link_.readAnswer(&ended, 1)) || ended != frames::kWritingEnded) {
+                usb::ExpectNoAnswer(&ended, &usb::kWritingEnded, 1);
+                if (!Complete(link_.readAnswer(&ended, 1)) || ended != usb::kWritingEnded) {
                     return false;
                 }
                 resends = 0;
@@ -245,12 +245,12 @@ bool FlashCommandEngine::verifySector(uint32_t address, uint32_t words, uint16_t
     if (!Complete(link_.write(frame.data(), frame.size()))) {
         return false;
     }
-    std::array<uint8_t, frames::kSumAnswerBytes> answer{};
-    frames::ExpectNoAnswer16(&answer[frames::kSumAnswerSumOffset], sum);
+    std::array<uint8_t, usb::kSumAnswerBytes> answer{};
+    usb::ExpectNoAnswer16(&answer[usb::kSumAnswerSumOffset], sum);
     if (!Complete(link_.readAnswer(answer.data(), answer.size()))) {
         return false;
     }
-    return ReadLittleEndian16(&answer[frames::kSumAnswerSumOffset]) == sum;
+    return ReadLittleEndian16(&answer[usb::kSumAnswerSumOffset]) == sum;
 }
 
 }  // namespace harmoload

@@ -52,7 +52,7 @@ class SilentNotifier final : public Notifier {
     MessageAnswer showMessage(const Message& message) override {
         return message.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
-    void postProgress(uint32_t, uintptr_t, intptr_t) override {}
+    void postProgress(const ProgressEvent&) override {}
 };
 
 Bytes Pattern(size_t size) {

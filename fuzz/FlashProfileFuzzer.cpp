@@ -20,7 +20,7 @@ class SilentNotifier final : public harmoload::Notifier {
     harmoload::MessageAnswer showMessage(const harmoload::Message&) override {
         return harmoload::MessageAnswer::Yes;
     }
-    void postProgress(uint32_t, uintptr_t, intptr_t) override {}
+    void postProgress(const ProgressEvent&) override {}
 };
 
 bool Shorter(const std::vector<int32_t>& list, int32_t count) {

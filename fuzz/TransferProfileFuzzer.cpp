@@ -24,7 +24,7 @@ class SilentNotifier final : public harmoload::Notifier {
     harmoload::MessageAnswer showMessage(const harmoload::Message&) override {
         return harmoload::MessageAnswer::Ok;
     }
-    void postProgress(uint32_t, uintptr_t, intptr_t) override {}
+    void postProgress(const ProgressEvent&) override {}
 };
 
 class StillClock final : public harmoload::Clock {

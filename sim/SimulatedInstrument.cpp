@@ -7,7 +7,7 @@
 #include "bytes/LittleEndian.h"
 #include "platform/Clock.h"
 #include "usb/InstrumentContract.h"
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload::sim {
 namespace {
@@ -20,7 +20,7 @@ bool IsFiller(const std::vector<uint8_t>& bytes) {
 
 // Template frames: a fixed part, then whole cycles of four bytes.
 bool IsTemplateSize(size_t size, size_t fixedSize) {
-    return size >= fixedSize && (size - fixedSize) % frames::kTemplateCycleBytes == 0;
+    return size >= fixedSize && (size - fixedSize) % usb::kTemplateCycleBytes == 0;
 }
 
 }  // namespace
@@ -182,83 +182,83 @@ void SimulatedInstrument::frame(const std::vector<uint8_t>& bytes) {
     }
     record(commands_, bytes);
     const size_t size = bytes.size();
-    switch (bytes[frames::kCommandOffset]) {
-        case frames::kHandshake:
+    switch (bytes[usb::kCommandOffset]) {
+        case usb::kHandshake:
             handshake(bytes);
             return;
-        case frames::kBusCycle: {
-            if (size != frames::kBusCycleBytes) {
+        case usb::kBusCycle: {
+            if (size != usb::kBusCycleBytes) {
                 break;
             }
             engine_ = Engine::Flash;
-            const BusCycle cycle{ReadLittleEndian32(&bytes[frames::kAddressOffset]),
-                                 ReadLittleEndian16(&bytes[frames::kBusCycleDataOffset])};
+            const BusCycle cycle{ReadLittleEndian32(&bytes[usb::kAddressOffset]),
+                                 ReadLittleEndian16(&bytes[usb::kBusCycleDataOffset])};
             record(busCycles_, cycle);
             flash_.busCycle(cycle.address, cycle.data);
             answer(bytes);
             return;
         }
-        case frames::kErasePoll: {
-            if (size != frames::kErasePollBytes) {
+        case usb::kErasePoll: {
+            if (size != usb::kErasePollBytes) {
                 break;
             }
             engine_ = Engine::Flash;
-            std::vector<uint8_t> reply(frames::kErasePollAnswerBytes, 0);
+            std::vector<uint8_t> reply(usb::kErasePollAnswerBytes, 0);
             std::copy(bytes.begin(), bytes.end(), reply.begin());
-            WriteLittleEndian16(&reply[frames::kErasePollWordOffset],
-                                flash_.read(ReadLittleEndian32(&bytes[frames::kAddressOffset])));
+            WriteLittleEndian16(&reply[usb::kErasePollWordOffset],
+                                flash_.read(ReadLittleEndian32(&bytes[usb::kAddressOffset])));
             answer(std::move(reply));
             return;
         }
-        case frames::kProgramTemplate:
-            if (!IsTemplateSize(size, frames::kProgramTemplateFixedBytes)) {
+        case usb::kProgramTemplate:
+            if (!IsTemplateSize(size, usb::kProgramTemplateFixedBytes)) {
                 break;
             }
             programmingTemplate(bytes);
             return;
-        case frames::kWriteBufferTemplate:
-            if (!IsTemplateSize(size, frames::kWriteBufferTemplateFixedBytes)) {
+        case usb::kWriteBufferTemplate:
+            if (!IsTemplateSize(size, usb::kWriteBufferTemplateFixedBytes)) {
                 break;
             }
             programmingTemplate(bytes);
             return;
-        case frames::kProgramBufferTemplate:
-            if (!IsTemplateSize(size, frames::kProgramBufferTemplateFixedBytes)) {
+        case usb::kProgramBufferTemplate:
+            if (!IsTemplateSize(size, usb::kProgramBufferTemplateFixedBytes)) {
                 break;
             }
             programmingTemplate(bytes);
             return;
-        case frames::kHeader:
-            if (size != frames::kHeaderBytes) {
+        case usb::kHeader:
+            if (size != usb::kHeaderBytes) {
                 break;
             }
             header(bytes);
             return;
-        case frames::kSumRequest:
-            if (size != frames::kFlashSumRequestBytes && size != frames::kPacketSumRequestBytes) {
+        case usb::kSumRequest:
+            if (size != usb::kFlashSumRequestBytes && size != usb::kPacketSumRequestBytes) {
                 break;
             }
             sumRequest(bytes);
             return;
-        case frames::kResult:
-            if (size != frames::kResultBytes) {
+        case usb::kResult:
+            if (size != usb::kResultBytes) {
                 break;
             }
-            record(resultFlags_, bytes[frames::kResultFlagOffset]);
+            record(resultFlags_, bytes[usb::kResultFlagOffset]);
             answer(bytes);
             return;
         default:
             break;
     }
     char code[8];
-    std::snprintf(code, sizeof code, "0x%02X", bytes[frames::kCommandOffset]);
+    std::snprintf(code, sizeof code, "0x%02X", bytes[usb::kCommandOffset]);
     error("frame " + std::string(code) + " of " + std::to_string(size) + " bytes not understood");
 }
 
 void SimulatedInstrument::handshake(const std::vector<uint8_t>& bytes) {
-    if (bytes.size() != frames::kHandshakeBytes ||
-        bytes[frames::kHandshakeMagic1Offset] != frames::kHandshakeMagic1 ||
-        bytes[frames::kHandshakeMagic2Offset] != frames::kHandshakeMagic2) {
+    if (bytes.size() != usb::kHandshakeBytes ||
+        bytes[usb::kHandshakeMagic1Offset] != usb::kHandshakeMagic1 ||
+        bytes[usb::kHandshakeMagic2Offset] != usb::kHandshakeMagic2) {
         error("malformed handshake");
         return;
     }
@@ -273,8 +273,8 @@ void SimulatedInstrument::handshake(const std::vector<uint8_t>& bytes) {
         answer({faults_.wrongHandshakeAnswer});
         return;
     }
-    record(chipTypes_, bytes[frames::kHandshakeChipTypeOffset]);
-    answer({frames::kReady});
+    record(chipTypes_, bytes[usb::kHandshakeChipTypeOffset]);
+    answer({usb::kReady});
 }
 
 void SimulatedInstrument::programmingTemplate(const std::vector<uint8_t>& bytes) {
@@ -292,7 +292,7 @@ void SimulatedInstrument::echoFrame(const std::vector<uint8_t>& bytes) {
         hit();
         // The byte after the command (a template's count, a header's address) comes back
         // inverted, which the host's comparison of the echo must catch.
-        echo[frames::kCommandOffset + 1] ^= 0xFF;
+        echo[usb::kCommandOffset + 1] ^= 0xFF;
     }
     answer(std::move(echo));
 }
@@ -302,15 +302,15 @@ void SimulatedInstrument::header(const std::vector<uint8_t>& bytes) {
     if (flash && !templateSeen_) {
         error("block header before any programming template");
     }
-    uint32_t length = ReadLittleEndian16(&bytes[frames::kHeaderLengthOffset]);
+    uint32_t length = ReadLittleEndian16(&bytes[usb::kHeaderLengthOffset]);
     if (length == 0) {
-        length = frames::kFullLengthField;
+        length = usb::kFullLengthField;
     }
     data_ = DataPhase{};
     data_.active = true;
-    data_.address = ReadLittleEndian32(&bytes[frames::kAddressOffset]);
+    data_.address = ReadLittleEndian32(&bytes[usb::kAddressOffset]);
     data_.expected = flash ? 2 * length : length;  // words in a flash block, bytes in a packet
-    data_.sum = ReadLittleEndian16(&bytes[frames::kHeaderSumOffset]);
+    data_.sum = ReadLittleEndian16(&bytes[usb::kHeaderSumOffset]);
     data_.received.reserve(data_.expected);
     echoFrame(bytes);
 }
@@ -349,7 +349,7 @@ void SimulatedInstrument::finishData() {
         answer({kRefusedVerdict});
         return;
     }
-    answer({frames::kSumMatched});
+    answer({usb::kSumMatched});
     if (engine_ == Engine::Flash) {
         for (size_t i = 0; i + 1 < received.size(); i += 2) {
             flash_.program(data_.address + static_cast<uint32_t>(i / 2),
@@ -365,15 +365,15 @@ void SimulatedInstrument::finishData() {
     if (wrongEnd) {
         hit();
     }
-    answer({wrongEnd ? kWrongEndAnswer : frames::kWritingEnded});
+    answer({wrongEnd ? kWrongEndAnswer : usb::kWritingEnded});
 }
 
 void SimulatedInstrument::sumRequest(const std::vector<uint8_t>& bytes) {
     uint16_t sum = 0;
-    if (bytes.size() == frames::kFlashSumRequestBytes) {
+    if (bytes.size() == usb::kFlashSumRequestBytes) {
         // The sector's words as the flash holds them.
-        sum = flash_.wordSum(ReadLittleEndian32(&bytes[frames::kAddressOffset]),
-                             ReadLittleEndian32(&bytes[frames::kSumRequestLengthOffset]));
+        sum = flash_.wordSum(ReadLittleEndian32(&bytes[usb::kAddressOffset]),
+                             ReadLittleEndian32(&bytes[usb::kSumRequestLengthOffset]));
     } else {
         // Everything received in accepted packets since the handshake.
         sum = packetSum_;
@@ -383,10 +383,10 @@ void SimulatedInstrument::sumRequest(const std::vector<uint8_t>& bytes) {
         hit();
         ++sum;
     }
-    std::vector<uint8_t> reply(frames::kSumAnswerBytes, 0);
+    std::vector<uint8_t> reply(usb::kSumAnswerBytes, 0);
     // The request echoed up to where the sum goes.
-    std::copy_n(bytes.begin(), frames::kSumAnswerSumOffset, reply.begin());
-    WriteLittleEndian16(&reply[frames::kSumAnswerSumOffset], sum);
+    std::copy_n(bytes.begin(), usb::kSumAnswerSumOffset, reply.begin());
+    WriteLittleEndian16(&reply[usb::kSumAnswerSumOffset], sum);
     answer(std::move(reply));
 }
 

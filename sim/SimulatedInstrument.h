@@ -16,7 +16,7 @@
 #include "sim/FlashMemory.h"
 #include "sim/InstrumentSettings.h"
 #include "sim/TargetMemory.h"
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload {
 class Clock;

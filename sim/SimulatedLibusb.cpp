@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "sim/SimulatedInstrument.h"
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload::sim {
 namespace {

@@ -20,7 +20,7 @@
 
 #include "simusb/VirtualDescriptors.h"
 #include "simusb/VirtualInstrument.h"
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload::simusb {
 

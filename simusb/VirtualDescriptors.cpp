@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload::simusb {
 namespace {

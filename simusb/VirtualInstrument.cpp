@@ -4,7 +4,7 @@
 
 #include "sim/SimulatedInstrument.h"
 #include "simusb/VirtualDescriptors.h"
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload::simusb {
 namespace {

@@ -93,17 +93,17 @@ bool PacketTransferEngine::handshake() {
         show("Open usb device failed");
         return false;
     }
-    const packet::Frame frame = packet::HandshakeFrame(profile_.chipType);
+    const transfer::Frame frame = transfer::HandshakeFrame(profile_.chipType);
     // The answer byte is not cleared between attempts.
     uint8_t answer = 0;
-    for (int attempt = 0; attempt < packet::kHandshakeAttempts; ++attempt) {
+    for (int attempt = 0; attempt < transfer::kHandshakeAttempts; ++attempt) {
         if (link_.write(frame.data(), frame.size()) != TransferStatus::Complete) {
             show("Write handshaking message failed");
             return false;
         }
-        clock_.sleep(packet::kHandshakeWait);
+        clock_.sleep(transfer::kHandshakeWait);
         link_.read(&answer, 1);  // a failed read leaves the answer as it was
-        if (answer == frames::kReady) {
+        if (answer == usb::kReady) {
             link_.forgetOwedAnswers();
             return true;
         }
@@ -145,17 +145,17 @@ bool PacketTransferEngine::transferData() {
         profile_.dataLength = static_cast<int32_t>(length);
     }
 
-    fileSum_ = packet::ByteSum(data.data(), data.size());
+    fileSum_ = transfer::ByteSum(data.data(), data.size());
     const int64_t packetBytes = profile_.dataLength;
     const int64_t packets = (packetBytes + length - 1) / packetBytes;
     totalSent_ = 0;
     uint32_t address = static_cast<uint32_t>(profile_.startAddress);
     int retries = 0;
     int64_t done = 1;
-    const auto headerWait = packet::kHeaderWaitPerKiB * (profile_.dataLength / 1024);
+    const auto headerWait = transfer::kHeaderWaitPerKiB * (profile_.dataLength / 1024);
     // One answer buffer for every read of the run, filled before each read with what cannot
     // be that read's answer.
-    std::array<uint8_t, frames::kHeaderBytes> answer{};
+    std::array<uint8_t, usb::kHeaderBytes> answer{};
 
     for (int64_t index = 0; index < packets;) {
         const int number = static_cast<int>(index + 1);
@@ -164,14 +164,14 @@ bool PacketTransferEngine::transferData() {
         const uint8_t* bytes = data.data() + offset;
         totalSent_ += static_cast<uint32_t>(size);
 
-        const packet::Frame header =
-            packet::PacketHeaderFrame(address, bytes, static_cast<size_t>(size));
+        const transfer::Frame header =
+            transfer::PacketHeaderFrame(address, bytes, static_cast<size_t>(size));
         if (link_.write(header.data(), header.size()) != TransferStatus::Complete) {
             show(Format("Write data message failed: Packet %d", number));
             return false;
         }
         clock_.sleep(headerWait);
-        frames::ExpectNoAnswer(answer.data(), header.data(), header.size());
+        usb::ExpectNoAnswer(answer.data(), header.data(), header.size());
         if (link_.readAnswer(answer.data(), answer.size()) != TransferStatus::Complete) {
             show(Format("Read data message failed: Packet %d", number));
             return false;
@@ -193,31 +193,35 @@ bool PacketTransferEngine::transferData() {
             }
         }
 
-        frames::ExpectNoAnswer(answer.data(), &frames::kSumMatched, 1);
-        if (link_.readAnswer(answer.data(), 1, {frames::kSumMatched, 1}) !=
-            TransferStatus::Complete) {
+        usb::ExpectNoAnswer(answer.data(), &usb::kSumMatched, 1);
+        if (link_.readAnswer(answer.data(), 1, {usb::kSumMatched, 1}) != TransferStatus::Complete) {
             show(Format("Read back message of checksum failed: Packet %d", number));
             return false;
         }
-        if (answer[0] == frames::kSumMatched) {
+        if (answer[0] == usb::kSumMatched) {
             retries = 0;
-            frames::ExpectNoAnswer(answer.data(), &frames::kWritingEnded, 1);
+            usb::ExpectNoAnswer(answer.data(), &usb::kWritingEnded, 1);
             if (link_.readAnswer(answer.data(), 1) != TransferStatus::Complete) {
                 show(Format("Read back message of writing end failed: Packet %d", number));
                 return false;
             }
-            if (answer[0] != frames::kWritingEnded) {
+            if (answer[0] != usb::kWritingEnded) {
                 show(Format("The back message of writing end is not 0xd4: Packet %d", number));
                 return false;
             }
             address += static_cast<uint32_t>(size);
-            notifier_->postProgress(WM_TRANSFER_PROGRESS, static_cast<uintptr_t>(packets),
-                                    static_cast<intptr_t>(done));
+            ProgressEvent progress;
+            progress.engine = ProgressEngine::Transfer;
+            progress.done = static_cast<uint32_t>(done);
+            progress.total = static_cast<uint32_t>(packets);
+            progress.bytesDone = static_cast<uint64_t>(offset + size);
+            progress.bytesTotal = static_cast<uint64_t>(length);
+            notifier_->postProgress(progress);
             ++index;
             ++done;
             continue;
         }
-        if (retries >= packet::kMaxResends) {
+        if (retries >= transfer::kMaxResends) {
             show(Format("The checksum is not matched with PC: Packet %d", number));
             return false;
         }
@@ -227,19 +231,19 @@ bool PacketTransferEngine::transferData() {
 }
 
 bool PacketTransferEngine::sendChecksum() {
-    const packet::Frame frame =
-        packet::ChecksumFrame(static_cast<uint32_t>(profile_.startAddress), totalSent_);
+    const transfer::Frame frame =
+        transfer::ChecksumFrame(static_cast<uint32_t>(profile_.startAddress), totalSent_);
     if (link_.write(frame.data(), frame.size()) != TransferStatus::Complete) {
         show("Write checksum message failed");
         return false;
     }
-    std::array<uint8_t, frames::kSumAnswerBytes> answer{};
-    frames::ExpectNoAnswer16(&answer[frames::kSumAnswerSumOffset], fileSum_);
+    std::array<uint8_t, usb::kSumAnswerBytes> answer{};
+    usb::ExpectNoAnswer16(&answer[usb::kSumAnswerSumOffset], fileSum_);
     if (link_.readAnswer(answer.data(), answer.size()) != TransferStatus::Complete) {
         show("Read checksum message failed");
         return false;
     }
-    const uint16_t instrumentSum = ReadLittleEndian16(&answer[frames::kSumAnswerSumOffset]);
+    const uint16_t instrumentSum = ReadLittleEndian16(&answer[usb::kSumAnswerSumOffset]);
     if (instrumentSum != fileSum_) {
         char text[96];
         std::snprintf(text, sizeof text, "The checksum can't match whith PC: %x - %x",

@@ -1,6 +1,7 @@
 #pragma once
 // Writes one data file into the instrument in echoed, summed packets, as its transfer profile
-// describes, and reports progress after each packet the instrument accepts.
+// describes, and reports progress after each packet the instrument accepts (packets done of
+// packets in all, and the data bytes accepted of the file's).
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "transfer/TransferFrames.h"
 
-namespace harmoload::packet {
+namespace harmoload::transfer {
 
 uint16_t ByteSum(const uint8_t* bytes, size_t count) {
     uint32_t sum = 0;
@@ -11,11 +11,11 @@ uint16_t ByteSum(const uint8_t* bytes, size_t count) {
 }
 
 Frame PacketHeaderFrame(uint32_t address, const uint8_t* bytes, size_t size) {
-    return frames::HeaderFrame(address, static_cast<uint32_t>(size), ByteSum(bytes, size));
+    return usb::HeaderFrame(address, static_cast<uint32_t>(size), ByteSum(bytes, size));
 }
 
 Frame ChecksumFrame(uint32_t startAddress, uint32_t totalSent) {
-    return frames::SumRequestFrame(startAddress, totalSent, frames::kPacketSumRequestBytes);
+    return usb::SumRequestFrame(startAddress, totalSent, usb::kPacketSumRequestBytes);
 }
 
-}  // namespace harmoload::packet
+}  // namespace harmoload::transfer

@@ -8,9 +8,9 @@
 
 #include "usb/InstrumentContract.h"
 
-namespace harmoload::packet {
+namespace harmoload::transfer {
 
-using Frame = frames::Frame;
+using Frame = usb::Frame;
 
 // The handshake is sent up to 11 times, its answer read 50 ms after each.
 inline constexpr int kHandshakeAttempts = 11;
@@ -26,11 +26,11 @@ inline constexpr std::chrono::milliseconds kHeaderWaitPerKiB{100};
 uint16_t ByteSum(const uint8_t* bytes, size_t count);
 
 // 01 0A 4D, the chip type: the same frame as the flash-command engine's.
-using frames::HandshakeFrame;
+using usb::HandshakeFrame;
 // 07, address (4), the packet's size in bytes (2; 65536 travels as 0), the byte sum of its
 // bytes (2), 00 00 00: the instrument echoes it.
 Frame PacketHeaderFrame(uint32_t address, const uint8_t* bytes, size_t size);
 // 08, start address (4), bytes sent in all, resent packets included (4), 00 00.
 Frame ChecksumFrame(uint32_t startAddress, uint32_t totalSent);
 
-}  // namespace harmoload::packet
+}  // namespace harmoload::transfer

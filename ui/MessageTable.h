@@ -8,8 +8,6 @@
 
 #include <span>
 
-#include "platform/Notifier.h"
-
 namespace harmoload::ui {
 
 template <class Window>
@@ -295,30 +293,6 @@ constexpr MessageEntry<detail::WindowOf<Method>> OnQueryEndSession() {
 template <auto Method>
 constexpr MessageEntry<detail::WindowOf<Method>> OnDeviceChange() {
     return BeforeDefault<Method, WM_DEVICECHANGE>();
-}
-
-// void onTransferProgress(UINT total, int done): WM_TRANSFER_PROGRESS, the packet-transfer
-// engine's packets in all and those done so far.
-template <auto Method>
-constexpr MessageEntry<detail::WindowOf<Method>> OnTransferProgress() {
-    return {WM_TRANSFER_PROGRESS, 0,
-            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-                (window.*Method)(static_cast<UINT>(wParam), static_cast<int>(lParam));
-                result = 0;
-                return true;
-            }};
-}
-
-// void onFlashProgress(bool range, int value): WM_FLASH_PROGRESS from the flash-command
-// engine; wParam 0 gives the range's upper bound, any other wParam the position.
-template <auto Method>
-constexpr MessageEntry<detail::WindowOf<Method>> OnFlashProgress() {
-    return {WM_FLASH_PROGRESS, 0,
-            [](detail::WindowOf<Method>& window, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-                (window.*Method)(wParam == 0, static_cast<int>(lParam));
-                result = 0;
-                return true;
-            }};
 }
 
 // void onMessage(): a message without parameters.

@@ -43,9 +43,9 @@ bool WritePair(const UpdateRunSetup& setup, const std::string& engineCode, const
 bool SendResultFrame(const UpdateRunSetup& setup, bool success) {
     UsbLink& link = setup.transfer->link();
     // 09, whether every pair succeeded, 00 00.
-    uint8_t frame[frames::kResultBytes] = {};
-    frame[frames::kCommandOffset] = frames::kResult;
-    frame[frames::kResultFlagOffset] = success ? frames::kResultSucceeded : frames::kResultFailed;
+    uint8_t frame[usb::kResultBytes] = {};
+    frame[usb::kCommandOffset] = usb::kResult;
+    frame[usb::kResultFlagOffset] = success ? usb::kResultSucceeded : usb::kResultFailed;
     link.open();  // a missing instrument shows in the write's status
     bool told = true;
     if (link.write(frame, sizeof frame) != TransferStatus::Complete) {
@@ -54,7 +54,7 @@ bool SendResultFrame(const UpdateRunSetup& setup, bool success) {
     }
     // The answer is not examined, but it must come whole: a read that delivers less still
     // counts as complete.
-    uint8_t answer[frames::kResultAnswerBytes] = {};
+    uint8_t answer[usb::kResultAnswerBytes] = {};
     if (link.read(answer, sizeof answer) != TransferStatus::Complete ||
         link.lastReadBytes() < sizeof answer) {
         ShowInformation(*setup.notifier, "Error", "read usb failed after send 09 command ");

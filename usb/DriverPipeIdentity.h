@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "usb/DriverPipeApi.h"
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload::usb {
 

@@ -10,7 +10,7 @@
 
 #include "bytes/LittleEndian.h"
 
-namespace harmoload::frames {
+namespace harmoload::usb {
 
 using Frame = std::vector<uint8_t>;
 
@@ -117,4 +117,4 @@ inline void ExpectNoAnswer16(uint8_t* answer, uint16_t expected) {
     WriteLittleEndian16(answer, static_cast<uint16_t>(~expected));
 }
 
-}  // namespace harmoload::frames
+}  // namespace harmoload::usb

@@ -7,8 +7,9 @@
 
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
+#include "usb/LibusbIdentity.h"
+#include "usb/LinkPolicy.h"
 #include "usb/TransferTrace.h"
-#include "usb/UsbIdentity.h"
 
 namespace harmoload {
 namespace {

@@ -1,21 +1,17 @@
 #pragma once
-// A Notifier that records every message and progress post, and answers questions from a script.
+// A Notifier that records every message and progress event, and answers questions from a script.
 
 #include <deque>
 #include <mutex>
 #include <vector>
 
 #include "platform/Notifier.h"
+#include "platform/ProgressMessage.h"
 
 namespace harmoload {
 
-struct ProgressPost {
-    uint32_t messageId = 0;
-    uintptr_t wParam = 0;
-    intptr_t lParam = 0;
-
-    bool operator==(const ProgressPost&) const = default;
-};
+// A progress event as the dialog receives it.
+using ProgressPost = ProgressMessage;
 
 class RecordingNotifier final : public Notifier {
   public:
@@ -33,9 +29,9 @@ class RecordingNotifier final : public Notifier {
         return answer;
     }
 
-    void postProgress(uint32_t messageId, uintptr_t wParam, intptr_t lParam) override {
+    void postProgress(const ProgressEvent& event) override {
         std::lock_guard lock(mutex_);
-        progress_.push_back({messageId, wParam, lParam});
+        events_.push_back(event);
     }
 
     // Answers for the next yes/no questions, in order; afterwards the default answer.
@@ -60,20 +56,31 @@ class RecordingNotifier final : public Notifier {
         }
         return result;
     }
+    // The window messages the events become on Windows, in order.
     std::vector<ProgressPost> progress() const {
         std::lock_guard lock(mutex_);
-        return progress_;
+        std::vector<ProgressPost> posts;
+        for (const ProgressEvent& event : events_) {
+            if (const std::optional<ProgressMessage> message = ProgressMessageFor(event)) {
+                posts.push_back(*message);
+            }
+        }
+        return posts;
+    }
+    std::vector<ProgressEvent> progressEvents() const {
+        std::lock_guard lock(mutex_);
+        return events_;
     }
     void clear() {
         std::lock_guard lock(mutex_);
         messages_.clear();
-        progress_.clear();
+        events_.clear();
     }
 
   private:
     mutable std::mutex mutex_;
     std::vector<Message> messages_;
-    std::vector<ProgressPost> progress_;
+    std::vector<ProgressEvent> events_;
     std::deque<MessageAnswer> answers_;
     MessageAnswer defaultAnswer_ = MessageAnswer::No;
 };

@@ -1,5 +1,6 @@
 #include "platform/win32/WindowNotifier.h"
 
+#include "platform/ProgressMessage.h"
 #include "platform/Unicode.h"
 
 namespace harmoload {
@@ -40,8 +41,11 @@ MessageAnswer WindowNotifier::showMessage(const Message& message) {
     return answer == IDYES ? MessageAnswer::Yes : MessageAnswer::No;
 }
 
-void WindowNotifier::postProgress(uint32_t messageId, uintptr_t wParam, intptr_t lParam) {
-    PostMessageW(owner_, messageId, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+void WindowNotifier::postProgress(const ProgressEvent& event) {
+    if (const std::optional<ProgressMessage> message = ProgressMessageFor(event)) {
+        PostMessageW(owner_, message->messageId, static_cast<WPARAM>(message->wParam),
+                     static_cast<LPARAM>(message->lParam));
+    }
 }
 
 }  // namespace harmoload

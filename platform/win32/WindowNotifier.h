@@ -1,5 +1,6 @@
 #pragma once
-// The Windows notify window: message boxes owned by a window, progress posted to it.
+// The Windows notify window: message boxes owned by a window, progress posted to it as the
+// window messages of platform/ProgressMessage.h.
 
 #include <windows.h>
 
@@ -13,7 +14,7 @@ class WindowNotifier final : public Notifier {
     explicit WindowNotifier(HWND owner) : owner_(owner) {}
 
     MessageAnswer showMessage(const Message& message) override;
-    void postProgress(uint32_t messageId, uintptr_t wParam, intptr_t lParam) override;
+    void postProgress(const ProgressEvent& event) override;
 
     HWND owner() const { return owner_; }
     void setOwner(HWND owner) { owner_ = owner; }

@@ -27,9 +27,9 @@ struct Simulation {
     std::unique_ptr<sim::SimulatedUsb> usb;
     // The library's lists, in libusb-win32's layout. Nodes are never freed, so a pointer the
     // host kept from an earlier usb_get_busses stays valid.
-    std::deque<libusb0::Bus> busses;
-    std::map<LibusbDeviceRef, libusb0::Device> devices;
-    libusb0::Bus* first = nullptr;
+    std::deque<usb::Bus> busses;
+    std::map<LibusbDeviceRef, usb::Device> devices;
+    usb::Bus* first = nullptr;
     char error[256] = "";
 };
 
@@ -75,9 +75,9 @@ void RebuildLists() {
         state.busses.emplace_back();
     }
     state.first = nullptr;
-    libusb0::Bus* previousBus = nullptr;
+    usb::Bus* previousBus = nullptr;
     for (size_t b = 0; b < list.size(); ++b) {
-        libusb0::Bus& bus = state.busses[b];
+        usb::Bus& bus = state.busses[b];
         std::memset(&bus, 0, sizeof bus);
         std::snprintf(bus.dirname, sizeof bus.dirname, "bus-%zu", b);
         bus.location = static_cast<uint32_t>(b + 1);
@@ -88,14 +88,14 @@ void RebuildLists() {
             state.first = &bus;
         }
         previousBus = &bus;
-        libusb0::Device* previousDevice = nullptr;
+        usb::Device* previousDevice = nullptr;
         for (size_t d = 0; d < list[b].size(); ++d) {
             const LibusbDeviceEntry& entry = list[b][d];
-            libusb0::Device& device = state.devices[entry.device];
+            usb::Device& device = state.devices[entry.device];
             std::memset(&device, 0, sizeof device);
             std::snprintf(device.filename, sizeof device.filename, "\\\\.\\libusb0-%04zu", d + 1);
             device.bus = &bus;
-            device.descriptor.bLength = sizeof(libusb0::DeviceDescriptor);
+            device.descriptor.bLength = sizeof(usb::DeviceDescriptor);
             device.descriptor.bDescriptorType = 1;
             device.descriptor.bcdUSB = 0x0200;
             device.descriptor.bMaxPacketSize0 = 64;
@@ -115,7 +115,7 @@ void RebuildLists() {
     }
 }
 
-LibusbHandle Handle(libusb0::DevHandle* handle) {
+LibusbHandle Handle(usb::DevHandle* handle) {
     return handle;
 }
 
@@ -140,59 +140,56 @@ EXPORT int HARMOLOAD_LIBUSB0_CALL usb_find_devices(void) {
     return changes;
 }
 
-EXPORT libusb0::Bus* HARMOLOAD_LIBUSB0_CALL usb_get_busses(void) {
+EXPORT usb::Bus* HARMOLOAD_LIBUSB0_CALL usb_get_busses(void) {
     std::lock_guard lock(Lock());
     Library();
     return State().first;
 }
 
-EXPORT libusb0::DevHandle* HARMOLOAD_LIBUSB0_CALL usb_open(libusb0::Device* device) {
+EXPORT usb::DevHandle* HARMOLOAD_LIBUSB0_CALL usb_open(usb::Device* device) {
     std::lock_guard lock(Lock());
     if (device == nullptr) {
         return nullptr;
     }
-    return static_cast<libusb0::DevHandle*>(Library().open(device->dev));
+    return static_cast<usb::DevHandle*>(Library().open(device->dev));
 }
 
-EXPORT int HARMOLOAD_LIBUSB0_CALL usb_close(libusb0::DevHandle* handle) {
+EXPORT int HARMOLOAD_LIBUSB0_CALL usb_close(usb::DevHandle* handle) {
     std::lock_guard lock(Lock());
     return Library().close(Handle(handle));
 }
 
-EXPORT int HARMOLOAD_LIBUSB0_CALL usb_set_configuration(libusb0::DevHandle* handle,
-                                                        int configuration) {
+EXPORT int HARMOLOAD_LIBUSB0_CALL usb_set_configuration(usb::DevHandle* handle, int configuration) {
     std::lock_guard lock(Lock());
     return Library().setConfiguration(Handle(handle), configuration);
 }
 
-EXPORT int HARMOLOAD_LIBUSB0_CALL usb_claim_interface(libusb0::DevHandle* handle,
-                                                      int interfaceNumber) {
+EXPORT int HARMOLOAD_LIBUSB0_CALL usb_claim_interface(usb::DevHandle* handle, int interfaceNumber) {
     std::lock_guard lock(Lock());
     return Library().claimInterface(Handle(handle), interfaceNumber);
 }
 
-EXPORT int HARMOLOAD_LIBUSB0_CALL usb_release_interface(libusb0::DevHandle* handle,
+EXPORT int HARMOLOAD_LIBUSB0_CALL usb_release_interface(usb::DevHandle* handle,
                                                         int interfaceNumber) {
     std::lock_guard lock(Lock());
     return Library().releaseInterface(Handle(handle), interfaceNumber);
 }
 
-EXPORT int HARMOLOAD_LIBUSB0_CALL usb_bulk_write(libusb0::DevHandle* handle, int endpoint,
-                                                 char* bytes, int size, int timeout) {
+EXPORT int HARMOLOAD_LIBUSB0_CALL usb_bulk_write(usb::DevHandle* handle, int endpoint, char* bytes,
+                                                 int size, int timeout) {
     std::lock_guard lock(Lock());
     return Library().bulkWrite(Handle(handle), endpoint, reinterpret_cast<uint8_t*>(bytes), size,
                                timeout);
 }
 
-EXPORT int HARMOLOAD_LIBUSB0_CALL usb_bulk_read(libusb0::DevHandle* handle, int endpoint,
-                                                char* bytes, int size, int timeout) {
+EXPORT int HARMOLOAD_LIBUSB0_CALL usb_bulk_read(usb::DevHandle* handle, int endpoint, char* bytes,
+                                                int size, int timeout) {
     std::lock_guard lock(Lock());
     return Library().bulkRead(Handle(handle), endpoint, reinterpret_cast<uint8_t*>(bytes), size,
                               timeout);
 }
 
-EXPORT int HARMOLOAD_LIBUSB0_CALL usb_clear_halt(libusb0::DevHandle* handle,
-                                                 unsigned int endpoint) {
+EXPORT int HARMOLOAD_LIBUSB0_CALL usb_clear_halt(usb::DevHandle* handle, unsigned int endpoint) {
     std::lock_guard lock(Lock());
     return Library().clearHalt(Handle(handle), endpoint);
 }

@@ -1,11 +1,15 @@
-#include "cli/Commands.h"
+#include "cli/InfoCommand.h"
+#include "cli/PackCommand.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <sstream>
 
+#include "cli/ExitCodes.h"
+#include "cli/FullPath.h"
 #include "cli/TerminalText.h"
+#include "ini/IniFile.h"
 #include "package/PackageImage.h"
 #include "tests/support/TempFolder.h"
 
@@ -28,7 +32,7 @@ class CommandsTest : public ::testing::Test {
 
     nlohmann::json infoJson(const std::string& path, int expectedExit) {
         out.str("");
-        EXPECT_EQ(RunInfo(path, true, table, out, err), expectedExit);
+        EXPECT_EQ(RunInfoCommand(path, true, table, out, err), expectedExit);
         return nlohmann::json::parse(out.str());
     }
 };
@@ -39,7 +43,7 @@ TEST_F(CommandsTest, InfoReportsExactlyWhatPackPacked) {
                         "V2.10",
                         {"A0", "bB0", "C1"},
                         {"R1:" + config + ":" + data, "r2:" + config + ":" + config}};
-    ASSERT_EQ(RunPack(options, err), kExitSuccess) << err.str();
+    ASSERT_EQ(RunPackCommand(options, err), kExitSuccess) << err.str();
 
     const nlohmann::json info = infoJson(package, kExitSuccess);
     EXPECT_EQ(info["path"], package);
@@ -72,16 +76,17 @@ TEST_F(CommandsTest, InfoOnAnInvalidPackageShowsTheDialogsMessageAndFails) {
     EXPECT_EQ(info["error"]["message"], "<IDS_ERR_FILE_HDR_CHECKSUM>\n" + path);
 
     out.str("");
-    EXPECT_EQ(RunInfo(path, false, table, out, err), kExitFailed);
+    EXPECT_EQ(RunInfoCommand(path, false, table, out, err), kExitFailed);
     EXPECT_EQ(err.str(), "Error: <IDS_ERR_FILE_HDR_CHECKSUM>\n" + path + "\n");
     EXPECT_TRUE(out.str().empty());
 }
 
 TEST_F(CommandsTest, InfoEscapesControlCharactersOfThePackageTexts) {
     // A model that would clear the screen, a key that would ring the bell.
-    ASSERT_EQ(RunPack({package, "\x1B[2JHM", "V1", {"A\x07"}, {":" + config + ":" + data}}, err),
-              kExitSuccess);
-    ASSERT_EQ(RunInfo(package, false, table, out, err), kExitSuccess);
+    ASSERT_EQ(
+        RunPackCommand({package, "\x1B[2JHM", "V1", {"A\x07"}, {":" + config + ":" + data}}, err),
+        kExitSuccess);
+    ASSERT_EQ(RunInfoCommand(package, false, table, out, err), kExitSuccess);
     EXPECT_NE(out.str().find("Model:       \\x1B[2JHM\n"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("Hold key 1:  A\\x07\n"), std::string::npos) << out.str();
     EXPECT_EQ(out.str().find_first_of("\x1B\x07"), std::string::npos);
@@ -95,7 +100,8 @@ TEST(TerminalText, EscapesC1ControlsAndKeepsLineBreaksOnlyWhenAsked) {
 }
 
 TEST_F(CommandsTest, InfoNamesTheFullPath) {
-    ASSERT_EQ(RunPack({package, "M", "V", {}, {":" + config + ":" + data}}, err), kExitSuccess);
+    ASSERT_EQ(RunPackCommand({package, "M", "V", {}, {":" + config + ":" + data}}, err),
+              kExitSuccess);
     EXPECT_EQ(infoJson(package, kExitSuccess)["path"], FullPath(package));
     const nlohmann::json missing = infoJson("no-such-package.DAT", kExitFailed);
     EXPECT_EQ(missing["path"], FullPath("no-such-package.DAT"));
@@ -111,7 +117,7 @@ TEST_F(CommandsTest, PackRefusesBadInputWithAMessageAndNoFile) {
              {package, "M", "V", {}, {"R1:" + config + ":" + folder.path("missing.bin")}},
              {data, "M", "V", {}, {"R1:" + config + ":" + data}}}) {
         err.str("");
-        EXPECT_EQ(RunPack(options, err), kExitFailed);
+        EXPECT_EQ(RunPackCommand(options, err), kExitFailed);
         EXPECT_EQ(err.str().rfind("Error: ", 0), 0u) << err.str();
         EXPECT_FALSE(TempFolder::exists(package));
     }
@@ -120,7 +126,7 @@ TEST_F(CommandsTest, PackRefusesBadInputWithAMessageAndNoFile) {
 }
 
 TEST_F(CommandsTest, MalformedPairIsAUsageError) {
-    EXPECT_EQ(RunPack({package, "M", "V", {}, {"R1:" + config}}, err), kExitUsage);
+    EXPECT_EQ(RunPackCommand({package, "M", "V", {}, {"R1:" + config}}, err), kExitUsage);
     EXPECT_FALSE(TempFolder::exists(package));
 }
 

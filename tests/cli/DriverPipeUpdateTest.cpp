@@ -8,9 +8,10 @@
 #include <optional>
 #include <sstream>
 
-#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
 #include "cli/ProbeCommand.h"
 #include "cli/UpdateCommand.h"
+#include "ini/IniFile.h"
 #include "tests/support/PipeInstrument.h"
 #include "tests/support/SamplePackage.h"
 #include "tests/support/TempFolder.h"
@@ -50,7 +51,7 @@ class DriverPipeCommand : public ::testing::Test {
 
 TEST_F(DriverPipeCommand, ProbeNamesTheDriverPipes) {
     serve(true);
-    EXPECT_EQ(RunProbe({true, false, ""}, out, err), kExitSuccess);
+    EXPECT_EQ(RunProbeCommand({true, false, ""}, out, err), kExitSuccess);
     EXPECT_EQ(out.str(), "{\"present\":true,\"backEnd\":\"driver-pipes\"}\n");
 }
 

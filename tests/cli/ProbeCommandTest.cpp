@@ -8,8 +8,9 @@
 
 #include <sstream>
 
+#include "cli/ExitCodes.h"
+#include "usb/LibusbIdentity.h"
 #include "usb/ScriptedLibusb.h"
-#include "usb/UsbIdentity.h"
 #include "usb/UsbLink.h"
 
 namespace harmoload {

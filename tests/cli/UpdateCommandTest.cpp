@@ -10,7 +10,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/PackCommand.h"
 #include "cli/ProbeCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/UpdateInterrupts.h"
@@ -34,7 +35,7 @@ class UpdateCommandTest : public ::testing::Test {
             "R1.ini", "[Chip Info]\nChip Size=1M\n[Transmission Info]\nData Length=512\n");
         const std::string data = folder.write("sound.bin", std::vector<uint8_t>(700, 0x5A));
         PackOptions pack{package, "HM-61", "V2.10", {}, {"R1:" + config + ":" + data}};
-        ASSERT_EQ(RunPack(pack, err), kExitSuccess) << err.str();
+        ASSERT_EQ(RunPackCommand(pack, err), kExitSuccess) << err.str();
     }
 
     std::vector<nlohmann::json> events() const {
@@ -66,10 +67,19 @@ TEST_F(UpdateCommandTest, WritesThePackageIntoTheSimulatedInstrument) {
     ASSERT_EQ(update(true), kExitSuccess) << err.str();
     const auto all = events();
     ASSERT_GE(all.size(), 4u);
-    EXPECT_EQ(all[0],
-              (nlohmann::json{
-                  {"event", "progress"}, {"kind", "transfer"}, {"wParam", 2}, {"lParam", 1}}));
+    EXPECT_EQ(all[0], (nlohmann::json{{"event", "progress"},
+                                      {"engine", "transfer"},
+                                      {"done", 1},
+                                      {"total", 2},
+                                      {"packet", 1},
+                                      {"packets", 2},
+                                      {"bytes", 512},
+                                      {"totalBytes", 700},
+                                      {"kind", "transfer"},
+                                      {"wParam", 2},
+                                      {"lParam", 1}}));
     EXPECT_EQ(all[1]["lParam"], 2);
+    EXPECT_EQ(all[1]["bytes"], 700);
     EXPECT_EQ(all[2], (nlohmann::json{{"event", "pair"},
                                       {"index", 1},
                                       {"engineCode", "R1"},
@@ -112,7 +122,7 @@ TEST_F(UpdateCommandTest, NoInstrumentTellsWhichKeysStartTheUpdateMode) {
     const std::string config = folder.writeText("R1.ini", "[Chip Info]\nChip Size=1M\n");
     PackOptions pack{
         package, "HM-61", "V2.10", {"A0", "C1\x1B[2J"}, {"R1:" + config + ":" + config}};
-    ASSERT_EQ(RunPack(pack, err), kExitSuccess) << err.str();
+    ASSERT_EQ(RunPackCommand(pack, err), kExitSuccess) << err.str();
     EnvironmentScope simulator{{"HARMOLOAD_SIM", "absent"}};
     EXPECT_EQ(update(false), kExitNoInstrument);
     EXPECT_NE(err.str().find("No instrument found"), std::string::npos) << err.str();
@@ -162,7 +172,7 @@ TEST_F(UpdateCommandTest, TheFirstInterruptWarnsAndTheSecondStopsTheRunAsAFailur
     // Three packets; Ctrl-C after the first and after the second.
     const std::string config = folder.path("R1.ini");
     const std::string data = folder.write("long.bin", std::vector<uint8_t>(1500, 0x5A));
-    ASSERT_EQ(RunPack({package, "HM-61", "V2.10", {}, {"R1:" + config + ":" + data}}, err),
+    ASSERT_EQ(RunPackCommand({package, "HM-61", "V2.10", {}, {"R1:" + config + ":" + data}}, err),
               kExitSuccess);
     const std::string temporary = folder.path("tmp");
     std::filesystem::create_directory(TempFolder::AsPath(temporary));
@@ -210,14 +220,25 @@ TEST_F(UpdateCommandTest, AnUnusableTemporaryAreaFailsTheRunWithAMessage) {
               (nlohmann::json{{"event", "result"}, {"ok", false}, {"resultFrame", false}}));
 }
 
+ProgressEvent Steps(ProgressEngine engine, uint32_t done, uint32_t total) {
+    return {.engine = engine, .done = done, .total = total};
+}
+
+ProgressEvent Phase(FlashPhase phase, uint32_t sector, uint32_t sectors) {
+    return {.engine = ProgressEngine::Flash,
+            .change = ProgressChange::Phase,
+            .phase = phase,
+            .sector = sector,
+            .sectors = sectors};
+}
+
 TEST(ProgressDisplay, PlainOutputPrintsALineAtEveryTenth) {
     std::ostringstream out;
     VirtualClock clock;
     ProgressDisplay display(out, clock, false);
     display.startPair("Pair 1", 1000);
     for (int done = 1; done <= 20; ++done) {
-        // The range travels in the low 16 bits: 0x10014 is 20.
-        display.post(WM_TRANSFER_PROGRESS, 0x10014, done);
+        display.post(Steps(ProgressEngine::Transfer, static_cast<uint32_t>(done), 20));
     }
     std::vector<std::string> lines;
     std::istringstream text(out.str());
@@ -229,14 +250,14 @@ TEST(ProgressDisplay, PlainOutputPrintsALineAtEveryTenth) {
     EXPECT_EQ(lines.back(), "Pair 1: 100% (1000 B of 1000 B)");
 }
 
-TEST(ProgressDisplay, FlashMessagesSetTheRangeThenThePosition) {
+TEST(ProgressDisplay, AFlashRunsFirstEventSetsTheTotalThenTheStepsMove) {
     std::ostringstream out;
     VirtualClock clock;
     ProgressDisplay display(out, clock, true);
     display.startPair("Pair 2", 4096);
-    display.post(WM_FLASH_PROGRESS, 0, 0x10004);  // range 4, from the low 16 bits
+    display.post(Steps(ProgressEngine::Flash, 0, 4));
     clock.sleep(std::chrono::milliseconds(1000));
-    display.post(WM_FLASH_PROGRESS, 1, 1);
+    display.post(Steps(ProgressEngine::Flash, 1, 4));
     const std::string bar = out.str();
     EXPECT_NE(bar.find("25%"), std::string::npos) << bar;
     EXPECT_NE(bar.find("1.0 KiB / 4.0 KiB  1.0 KiB/s  00:03 left"), std::string::npos) << bar;
@@ -247,10 +268,10 @@ TEST(ProgressDisplay, AFlashPairsBarNamesThePhaseAsItChanges) {
     VirtualClock clock;
     ProgressDisplay display(out, clock, true);
     display.startPair("Pair 2", 4096);
-    display.post(WM_FLASH_PROGRESS, 0, 6);
-    display.flashPhase(FlashPhase::Erasing, 1, 2);
+    display.post(Steps(ProgressEngine::Flash, 0, 6));
+    display.post(Phase(FlashPhase::Erasing, 1, 2));
     EXPECT_NE(out.str().rfind("erasing sector 1 of 2"), std::string::npos) << out.str();
-    display.flashPhase(FlashPhase::Verifying, 2, 2);
+    display.post(Phase(FlashPhase::Verifying, 2, 2));
     const std::string last = out.str().substr(out.str().rfind('\r'));
     EXPECT_NE(last.find("verifying sector 2 of 2"), std::string::npos) << last;
 }

@@ -29,9 +29,9 @@ Read Answer(Bytes bytes) {
     return {size, std::move(bytes)};
 }
 Read PollAnswer(uint16_t value) {
-    Bytes answer(frames::kErasePollAnswerBytes, 0x00);
-    answer[frames::kCommandOffset] = frames::kErasePoll;
-    WriteLittleEndian16(&answer[frames::kErasePollWordOffset], value);
+    Bytes answer(usb::kErasePollAnswerBytes, 0x00);
+    answer[usb::kCommandOffset] = usb::kErasePoll;
+    WriteLittleEndian16(&answer[usb::kErasePollWordOffset], value);
     return Answer(std::move(answer));
 }
 
@@ -70,7 +70,7 @@ TEST(TemplateFrames, CountByteIsTwiceTheCyclesModulo256) {
     profile.programData.assign(128, 0xA0);
     const Bytes frame = flash::ProgramTemplateFrame(profile);
     ASSERT_EQ(frame.size(), 2u + 4 * 128);
-    EXPECT_EQ(frame[frames::kTemplateCountOffset], 0x00);
+    EXPECT_EQ(frame[usb::kTemplateCountOffset], 0x00);
     EXPECT_EQ(Bytes(frame.begin() + 2, frame.begin() + 6), (Bytes{0x45, 0x23, 0xA0, 0x00}));
 }
 
@@ -100,8 +100,8 @@ class FlashProcedure : public ::testing::Test {
     size_t written(uint8_t code, int dataOf = -1) const {
         return static_cast<size_t>(
             std::count_if(library_.written.begin(), library_.written.end(), [&](const Bytes& b) {
-                return !b.empty() && b[frames::kCommandOffset] == code &&
-                       (dataOf < 0 || b[frames::kBusCycleDataOffset] == dataOf);
+                return !b.empty() && b[usb::kCommandOffset] == code &&
+                       (dataOf < 0 || b[usb::kBusCycleDataOffset] == dataOf);
             }));
     }
 

@@ -157,31 +157,38 @@ TEST_F(FlashRun, AReservedFirstSectorIsSkippedWithItsDataAndItsProgressSteps) {
     EXPECT_TRUE(untouched(0x0000, 0x1000));
     EXPECT_TRUE(untouched(0x3000, 0x1000));
 
-    const auto sums = frames(frames::kSumRequest);
+    const auto sums = frames(usb::kSumRequest);
     ASSERT_EQ(sums.size(), 2u);
-    EXPECT_EQ(FrameField32(sums[0], frames::kAddressOffset), 0x1000u);
-    EXPECT_EQ(FrameField32(sums[0], frames::kSumRequestLengthOffset), 4096u);
-    EXPECT_EQ(FrameField32(sums[1], frames::kAddressOffset), 0x2000u);
-    EXPECT_EQ(FrameField32(sums[1], frames::kSumRequestLengthOffset), 1808u);
+    EXPECT_EQ(FrameField32(sums[0], usb::kAddressOffset), 0x1000u);
+    EXPECT_EQ(FrameField32(sums[0], usb::kSumRequestLengthOffset), 4096u);
+    EXPECT_EQ(FrameField32(sums[1], usb::kAddressOffset), 0x2000u);
+    EXPECT_EQ(FrameField32(sums[1], usb::kSumRequestLengthOffset), 1808u);
     EXPECT_TRUE(instrument().errors().empty()) << ::testing::PrintToString(instrument().errors());
 }
 
 TEST_F(FlashRun, PhasesNameEachSectorInUseAndSkipTheReservedOne) {
-    struct PhaseLog final : FlashPhaseListener {
-        std::vector<std::string> seen;
-        void flashPhase(FlashPhase phase, size_t sector, size_t sectorsInUse) override {
-            const char* verb = phase == FlashPhase::Erasing   ? "erase"
-                               : phase == FlashPhase::Writing ? "write"
-                                                              : "verify";
-            seen.push_back(verb + (" " + std::to_string(sector)) + "/" +
-                           std::to_string(sectorsInUse));
-        }
-    } phases;
-    engine_.setPhaseListener(&phases);
     plugFourSectors();
     ASSERT_TRUE(run(Profile(EvenSectors(4, 0x1000), {0x0000}), Pattern(20000)));
-    EXPECT_EQ(phases.seen, (std::vector<std::string>{"erase 2/3", "write 2/3", "erase 3/3",
-                                                     "write 3/3", "verify 2/3", "verify 3/3"}));
+    std::vector<std::string> phases;
+    const std::vector<ProgressEvent> events = notifier_.progressEvents();
+    for (const ProgressEvent& event : events) {
+        if (event.change == ProgressChange::Phase) {
+            const char* verb = event.phase == FlashPhase::Erasing   ? "erase"
+                               : event.phase == FlashPhase::Writing ? "write"
+                                                                    : "verify";
+            phases.push_back(verb + (" " + std::to_string(event.sector)) + "/" +
+                             std::to_string(event.sectors));
+        }
+    }
+    EXPECT_EQ(phases, (std::vector<std::string>{"erase 2/3", "write 2/3", "erase 3/3", "write 3/3",
+                                                "verify 2/3", "verify 3/3"}));
+    // Every count says where the run stands: the last one ends the last verification.
+    EXPECT_EQ(events.back(), (ProgressEvent{.engine = ProgressEngine::Flash,
+                                            .done = 9,
+                                            .total = 9,
+                                            .phase = FlashPhase::Verifying,
+                                            .sector = 3,
+                                            .sectors = 3}));
 }
 
 TEST_F(FlashRun, DataBeyondTheListedSectorsIsRefusedBeforeAnySectorIsErased) {
@@ -247,15 +254,15 @@ TEST_F(FlashRun, BlocksSplitASectorAndTheirAddressesAdvanceByTheirWords) {
     // A full sector, then 4097 bytes: the odd last byte goes as a last word padded with 0xFF.
     const Bytes data = Pattern(65536 + 4097);
     ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
-    const auto headers = frames(frames::kHeader);
+    const auto headers = frames(usb::kHeader);
     ASSERT_EQ(headers.size(), 9u);
     for (uint32_t k = 0; k < 8; ++k) {
-        EXPECT_EQ(FrameField32(headers[k], frames::kAddressOffset), k * 4096);
-        EXPECT_EQ(FrameField16(headers[k], frames::kHeaderLengthOffset), 4096);
+        EXPECT_EQ(FrameField32(headers[k], usb::kAddressOffset), k * 4096);
+        EXPECT_EQ(FrameField16(headers[k], usb::kHeaderLengthOffset), 4096);
     }
-    EXPECT_EQ(FrameField32(headers[8], frames::kAddressOffset), 0x8000u);
-    EXPECT_EQ(FrameField16(headers[8], frames::kHeaderLengthOffset), 2049);
-    EXPECT_EQ(FrameField32(frames(frames::kSumRequest)[1], frames::kSumRequestLengthOffset), 2049u);
+    EXPECT_EQ(FrameField32(headers[8], usb::kAddressOffset), 0x8000u);
+    EXPECT_EQ(FrameField16(headers[8], usb::kHeaderLengthOffset), 2049);
+    EXPECT_EQ(FrameField32(frames(usb::kSumRequest)[1], usb::kSumRequestLengthOffset), 2049u);
     Bytes padded = data;
     padded.push_back(0xFF);
     EXPECT_EQ(flashBytes(0, padded.size()), padded);
@@ -268,10 +275,10 @@ TEST_F(FlashRun, AFullBlockOf65536WordsCarriesZeroAsItsCount) {
     profile.blockSize = 65536;
     const Bytes data = Pattern(131072 + 100);
     ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
-    const auto headers = frames(frames::kHeader);
+    const auto headers = frames(usb::kHeader);
     ASSERT_EQ(headers.size(), 2u);
-    EXPECT_EQ(FrameField16(headers[0], frames::kHeaderLengthOffset), 0);
-    EXPECT_EQ(FrameField16(headers[1], frames::kHeaderLengthOffset), 50);
+    EXPECT_EQ(FrameField16(headers[0], usb::kHeaderLengthOffset), 0);
+    EXPECT_EQ(FrameField16(headers[1], usb::kHeaderLengthOffset), 50);
     EXPECT_EQ(flashBytes(0, data.size()), data);
 }
 
@@ -375,10 +382,10 @@ TEST_F(FlashRun, ARefusedBlockIsSentAgainAfterASecondToTheSameAddress) {
     profile.blockSize = 1024;
     const Bytes data = Pattern(6000);
     ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
-    const auto headers = frames(frames::kHeader);
+    const auto headers = frames(usb::kHeader);
     ASSERT_EQ(headers.size(), 4u);
     EXPECT_EQ(headers[1], headers[2]);
-    EXPECT_EQ(FrameField32(headers[3], frames::kAddressOffset), 2048u);
+    EXPECT_EQ(FrameField32(headers[3], usb::kAddressOffset), 2048u);
     // Handshake, one erase's polls (700 + 20 + 20) and the second before the resend.
     EXPECT_EQ(clock_.slept(), std::chrono::milliseconds(50 + 740 + 1000));
     EXPECT_EQ(flashBytes(0, data.size()), data);
@@ -393,7 +400,7 @@ TEST_F(FlashRun, ABlockRefusedElevenTimesFailsTheWriteAndTheSectorStartsAgain) {
     auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
     const Bytes data = Pattern(3000);
     ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
-    EXPECT_EQ(frames(frames::kHeader).size(), 12u);
+    EXPECT_EQ(frames(usb::kHeader).size(), 12u);
     EXPECT_EQ(erases().size(), 2u);
     EXPECT_EQ(flashBytes(0, data.size()), data);
 }
@@ -402,14 +409,14 @@ TEST_F(FlashRun, AChecksumThatAgreesOnTheSixthRequestPasses) {
     plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongSums = {1, 2, 3, 4, 5}; }));
     auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
     ASSERT_TRUE(run(profile, Pattern(1000))) << ::testing::PrintToString(texts());
-    EXPECT_EQ(frames(frames::kSumRequest).size(), 6u);
+    EXPECT_EQ(frames(usb::kSumRequest).size(), 6u);
 }
 
 TEST_F(FlashRun, SixDifferingChecksumsFailTheRun) {
     plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongSums = {1, 2, 3, 4, 5, 6}; }));
     auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
     EXPECT_FALSE(run(profile, Pattern(1000)));
-    EXPECT_EQ(frames(frames::kSumRequest).size(), 6u);
+    EXPECT_EQ(frames(usb::kSumRequest).size(), 6u);
     EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("the checksum isn't right"),
                                                  Fatal("Update file failed")}));
     // The last step of the last sector comes only with a verified run.
@@ -420,18 +427,25 @@ TEST_F(FlashRun, ALateSumAnswerIsNeverTakenForALaterSectorsSum) {
     // Three sectors of the same bytes. When verification starts, the third sector is found
     // altered and the first sector's sum comes one read late: the answers that follow must not
     // let the third sector pass on another sector's sum.
-    struct LateSumOverAlteredSector final : FlashPhaseListener {
+    struct LateSumOverAlteredSector final : Notifier {
+        RecordingNotifier* recorder = nullptr;
         sim::SimulatedInstrument* instrument = nullptr;
-        void flashPhase(FlashPhase phase, size_t sector, size_t) override {
-            if (phase == FlashPhase::Verifying && sector == 1) {
+        MessageAnswer showMessage(const Message& message) override {
+            return recorder->showMessage(message);
+        }
+        void postProgress(const ProgressEvent& event) override {
+            recorder->postProgress(event);
+            if (event.change == ProgressChange::Phase && event.phase == FlashPhase::Verifying &&
+                event.sector == 1) {
                 instrument->faults().lateAnswers = {instrument->reads() + 1};
                 instrument->flash().program(0x2000, 0x0000);
             }
         }
     } late;
     plugFourSectors();
+    late.recorder = &notifier_;
     late.instrument = &instrument();
-    engine_.setPhaseListener(&late);
+    engine_.setNotifier(late);
     const Bytes sector = Pattern(8192);
     Bytes data;
     for (int k = 0; k < 3; ++k) {
@@ -532,12 +546,12 @@ TEST_F(FlashRun, AHandshakeAnsweredWronglyTwentyTimesIsStillAccepted) {
     plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongHandshakes = 20; }));
     auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
     EXPECT_TRUE(run(profile, Pattern(100))) << ::testing::PrintToString(texts());
-    EXPECT_EQ(frames(frames::kHandshake).size(), 21u);
+    EXPECT_EQ(frames(usb::kHandshake).size(), 21u);
 
     plugFourSectors(Faults([&](sim::InstrumentFaults& f) { f.wrongHandshakes = 21; }));
     notifier_.clear();
     EXPECT_FALSE(run(profile, Pattern(100)));
-    EXPECT_EQ(frames(frames::kHandshake).size(), 21u);
+    EXPECT_EQ(frames(usb::kHandshake).size(), 21u);
     EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("handshake with usb device failed"),
                                                  Fatal("Update file failed")}));
 }

@@ -9,6 +9,10 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <vector>
+
+#include "platform/ProgressMessage.h"
 
 namespace harmoload {
 namespace {
@@ -109,22 +113,29 @@ TEST(WindowNotifier, MessageShowsUtf8TextAsUnicode) {
     EXPECT_TRUE(seen.hasOk);
 }
 
-TEST(WindowNotifier, ProgressIsPostedToTheOwnerWithItsParameters) {
+TEST(WindowNotifier, ProgressBecomesTheDialogsWindowMessages) {
     OwnerWindow owner;
     WindowNotifier notifier(owner.hwnd());
-    notifier.postProgress(WM_TRANSFER_PROGRESS, 0x00020001, 7);
-    notifier.postProgress(WM_FLASH_PROGRESS, 9, -1);
+    notifier.postProgress({.engine = ProgressEngine::Transfer, .done = 7, .total = 0x00020001});
+    notifier.postProgress({.engine = ProgressEngine::Flash, .done = 0, .total = 9});
+    // A change of phase alone moves no bar: nothing is posted for it.
+    notifier.postProgress({.engine = ProgressEngine::Flash,
+                           .change = ProgressChange::Phase,
+                           .total = 9,
+                           .phase = FlashPhase::Erasing,
+                           .sector = 1,
+                           .sectors = 3});
+    notifier.postProgress({.engine = ProgressEngine::Flash, .done = 4, .total = 9});
+    std::vector<std::tuple<UINT, WPARAM, LPARAM>> posted;
     MSG message{};
-    ASSERT_TRUE(
-        PeekMessageW(&message, owner.hwnd(), WM_FLASH_PROGRESS, WM_TRANSFER_PROGRESS, PM_REMOVE));
-    EXPECT_EQ(message.message, WM_TRANSFER_PROGRESS);
-    EXPECT_EQ(message.wParam, 0x00020001u);
-    EXPECT_EQ(message.lParam, 7);
-    ASSERT_TRUE(
-        PeekMessageW(&message, owner.hwnd(), WM_FLASH_PROGRESS, WM_TRANSFER_PROGRESS, PM_REMOVE));
-    EXPECT_EQ(message.message, WM_FLASH_PROGRESS);
-    EXPECT_EQ(message.wParam, 9u);
-    EXPECT_EQ(message.lParam, -1);
+    while (
+        PeekMessageW(&message, owner.hwnd(), WM_FLASH_PROGRESS, WM_TRANSFER_PROGRESS, PM_REMOVE)) {
+        posted.emplace_back(message.message, message.wParam, message.lParam);
+    }
+    EXPECT_EQ(posted,
+              (std::vector<std::tuple<UINT, WPARAM, LPARAM>>{{WM_TRANSFER_PROGRESS, 0x00020001u, 7},
+                                                             {WM_FLASH_PROGRESS, 0u, 9},
+                                                             {WM_FLASH_PROGRESS, 1u, 4}}));
 }
 
 }  // namespace

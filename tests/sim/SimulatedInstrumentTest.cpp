@@ -9,7 +9,7 @@
 #include "platform/testing/VirtualClock.h"
 #include "tests/support/FrameFields.h"
 #include "usb/InstrumentContract.h"
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload::sim {
 namespace {
@@ -87,7 +87,7 @@ class SimulatedInstrumentTest : public ::testing::Test {
         return buffer;
     }
     Bytes handshake(uint8_t chipType = 2) {
-        write(frames::HandshakeFrame(chipType));
+        write(usb::HandshakeFrame(chipType));
         return read(1);
     }
     void sendInSmallPackets(const Bytes& data) {
@@ -107,7 +107,7 @@ class SimulatedInstrumentTest : public ::testing::Test {
     }
     uint16_t poll(uint32_t sector) {
         write(Frame({{0x03}, Le(sector, 4)}));
-        return FrameField16(read(7), frames::kErasePollWordOffset);
+        return FrameField16(read(7), usb::kErasePollWordOffset);
     }
     void programTemplate() {
         const Bytes frame = {0x04, 0x06, 0x55, 0x05, 0xAA, 0x00, 0xAA,
@@ -117,7 +117,7 @@ class SimulatedInstrumentTest : public ::testing::Test {
     }
     Bytes sendBlock(uint32_t address, const Bytes& data) {
         const Bytes header =
-            frames::HeaderFrame(address, static_cast<uint16_t>(data.size() / 2), WordSum(data));
+            usb::HeaderFrame(address, static_cast<uint16_t>(data.size() / 2), WordSum(data));
         write(header);
         EXPECT_EQ(read(12), header);
         write(data);
@@ -151,7 +151,7 @@ TEST_F(SimulatedInstrumentTest, PacketsAreEchoedAcknowledgedStoredAndSummed) {
     const uint32_t start = 0x100000;
     for (const auto& [address, data] : {std::pair{start, first}, std::pair{start + 100, second}}) {
         const Bytes header =
-            frames::HeaderFrame(address, static_cast<uint16_t>(data.size()), ByteSum(data));
+            usb::HeaderFrame(address, static_cast<uint16_t>(data.size()), ByteSum(data));
         write(header);
         EXPECT_EQ(read(12), header);
         sendInSmallPackets(data);
@@ -161,7 +161,7 @@ TEST_F(SimulatedInstrumentTest, PacketsAreEchoedAcknowledgedStoredAndSummed) {
     write(Frame({{0x08}, Le(start, 4), Le(137, 4), {0, 0}}));
     const Bytes answer = read(11);
     ASSERT_EQ(answer.size(), 11u);
-    EXPECT_EQ(FrameField16(answer, frames::kSumAnswerSumOffset),
+    EXPECT_EQ(FrameField16(answer, usb::kSumAnswerSumOffset),
               static_cast<uint16_t>(ByteSum(first) + ByteSum(second)));
     Bytes expected = first;
     expected.insert(expected.end(), second.begin(), second.end());
@@ -172,7 +172,7 @@ TEST_F(SimulatedInstrumentTest, PacketsAreEchoedAcknowledgedStoredAndSummed) {
 TEST_F(SimulatedInstrumentTest, FullPacketTravelsWithLengthFieldZero) {
     handshake();
     const Bytes data = Pattern(65536, 1);
-    write(frames::HeaderFrame(0, 0, ByteSum(data)));
+    write(usb::HeaderFrame(0, 0, ByteSum(data)));
     read(12);
     sendInSmallPackets(data);
     EXPECT_EQ(read(1), Bytes{0xF4});
@@ -182,7 +182,7 @@ TEST_F(SimulatedInstrumentTest, FullPacketTravelsWithLengthFieldZero) {
 TEST_F(SimulatedInstrumentTest, PacketWhoseSumDiffersIsRefusedAndNotStored) {
     handshake();
     const Bytes data = Pattern(64, 5);
-    write(frames::HeaderFrame(0x200, 64, static_cast<uint16_t>(ByteSum(data) + 1)));
+    write(usb::HeaderFrame(0x200, 64, static_cast<uint16_t>(ByteSum(data) + 1)));
     read(12);
     write(data);
     EXPECT_EQ(read(1), Bytes{kRefusedVerdict});
@@ -243,7 +243,7 @@ TEST_F(SimulatedInstrumentTest, BlocksProgramErasedFlashAndTheSectorSumMatches) 
     EXPECT_EQ(instrument->flash().bytes(0x1000, 0x1000), sector);
     write(Frame({{0x08}, Le(0x1000, 4), Le(0x1000, 4), {0}}));
     const Bytes answer = read(11);
-    EXPECT_EQ(FrameField16(answer, frames::kSumAnswerSumOffset), WordSum(sector));
+    EXPECT_EQ(FrameField16(answer, usb::kSumAnswerSumOffset), WordSum(sector));
     EXPECT_THAT(instrument->errors(), IsEmpty());
 }
 
@@ -304,7 +304,7 @@ TEST_F(SimulatedInstrumentTest, InjectedAnswerFaultsHitTheirOrdinalsOnly) {
     rebuild({.badEchoes = {2}, .badVerdicts = {1}, .wrongEndAnswers = {2}, .wrongSums = {1}});
     handshake();
     const Bytes data = Pattern(10, 1);
-    const Bytes header = frames::HeaderFrame(0, 10, ByteSum(data));
+    const Bytes header = usb::HeaderFrame(0, 10, ByteSum(data));
 
     write(header);
     EXPECT_EQ(read(12), header);  // echo 1
@@ -327,13 +327,13 @@ TEST_F(SimulatedInstrumentTest, InjectedAnswerFaultsHitTheirOrdinalsOnly) {
 
     write(Frame({{0x08}, Le(0, 4), Le(30, 4), {0, 0}}));
     const Bytes answer = read(11);
-    EXPECT_EQ(FrameField16(answer, frames::kSumAnswerSumOffset),
+    EXPECT_EQ(FrameField16(answer, usb::kSumAnswerSumOffset),
               static_cast<uint16_t>(2 * ByteSum(data) + 1));
 }
 
 TEST_F(SimulatedInstrumentTest, ReadErrorLeavesTheAnswerForTheRecoveryToDrain) {
     rebuild({.readErrors = {{1, usb::kLibusbIoError}}});
-    write(frames::HandshakeFrame(2));
+    write(usb::HandshakeFrame(2));
     int result = 0;
     read(1, &result);
     EXPECT_EQ(result, usb::kLibusbIoError);
@@ -349,7 +349,7 @@ TEST_F(SimulatedInstrumentTest, ReadErrorLeavesTheAnswerForTheRecoveryToDrain) {
 
 TEST_F(SimulatedInstrumentTest, FillerAfterAClearHaltIsNotTakenForData) {
     handshake();
-    write(frames::HeaderFrame(0, 200, 0));
+    write(usb::HeaderFrame(0, 200, 0));
     read(12);
     write(Pattern(64, 0));
     instrument->clearHalt(kOut);
@@ -361,7 +361,7 @@ TEST_F(SimulatedInstrumentTest, FillerAfterAClearHaltIsNotTakenForData) {
 
 TEST_F(SimulatedInstrumentTest, WriteErrorLosesTheFrame) {
     rebuild({.writeErrors = {{1, -116}}});
-    const Bytes frame = frames::HandshakeFrame(2);
+    const Bytes frame = usb::HandshakeFrame(2);
     EXPECT_EQ(write(frame), -116);
     int result = 0;
     read(1, &result);
@@ -374,7 +374,7 @@ TEST_F(SimulatedInstrumentTest, UnpluggedInstrumentFailsEveryTransferFromThenOn)
     rebuild({.unplugAtTransfer = 3});
     EXPECT_EQ(handshake(), Bytes{0xF1});  // transfers 1 and 2
     EXPECT_TRUE(instrument->plugged());
-    EXPECT_EQ(write(frames::HandshakeFrame(2)), kGone);
+    EXPECT_EQ(write(usb::HandshakeFrame(2)), kGone);
     int result = 0;
     read(1, &result);
     EXPECT_EQ(result, kGone);
@@ -386,7 +386,7 @@ TEST_F(SimulatedInstrumentTest, SilentInstrumentTimesOutEveryTransferOnTheClock)
     EXPECT_EQ(handshake(), Bytes{0xF1});  // transfers 1 and 2
     EXPECT_FALSE(instrument->silentSince());
     const auto before = clock.now();
-    EXPECT_EQ(write(frames::HandshakeFrame(2)), kTimedOut);
+    EXPECT_EQ(write(usb::HandshakeFrame(2)), kTimedOut);
     int result = 0;
     read(1, &result);
     EXPECT_EQ(result, kTimedOut);

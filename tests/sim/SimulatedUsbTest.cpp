@@ -9,8 +9,8 @@
 #include "platform/testing/VirtualClock.h"
 #include "tests/usb/ScriptedDriverPipes.h"
 #include "usb/InstrumentContract.h"
+#include "usb/LibusbIdentity.h"
 #include "usb/PresenceCheck.h"
-#include "usb/UsbIdentity.h"
 #include "usb/UsbLink.h"
 
 namespace harmoload::sim {
@@ -36,7 +36,7 @@ class SimulatedUsbTest : public ::testing::Test {
         return link.open();
     }
 
-    const frames::Frame handshake = frames::HandshakeFrame(2);
+    const usb::Frame handshake = usb::HandshakeFrame(2);
 };
 
 TEST_F(SimulatedUsbTest, LinkFindsTheInstrumentBehindOtherDevices) {
@@ -113,7 +113,7 @@ TEST_F(SimulatedUsbTest, HandshakeThroughTheLinkAndReadRecoveryKeepTheInstrument
 
     ASSERT_EQ(link.write(handshake.data(), handshake.size()), TransferStatus::Complete);
     EXPECT_EQ(link.read(&answer, 1), TransferStatus::Complete);
-    EXPECT_EQ(answer, frames::kReady);
+    EXPECT_EQ(answer, usb::kReady);
     EXPECT_THAT(simulator.instrument().errors(), IsEmpty());
 }
 

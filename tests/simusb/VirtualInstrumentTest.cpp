@@ -26,7 +26,7 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr uint8_t kOut = 0x02;
 constexpr uint8_t kIn = 0x81;
-const Bytes kHandshake = frames::HandshakeFrame(2);
+const Bytes kHandshake = usb::HandshakeFrame(2);
 
 SetupPacket GetDescriptor(DescriptorType type, uint16_t length) {
     return {0x80, static_cast<uint8_t>(StandardRequest::GetDescriptor),
@@ -188,9 +188,9 @@ TEST_F(VirtualInstrumentTest, WhatAPeerSendsIsBoundedNotStoredWithoutLimit) {
     EXPECT_EQ(device_.bulkIn(1, kIn, kMaxInTransferBytes + 1)->status, UsbStatus::Stall);
     EXPECT_THAT(device_.bulkIn(2, kIn, 64)->data, ElementsAre(0xF1));
     // A sum over the whole 32-bit range is summed over the flash alone, and noted.
-    Bytes sum = frames::SumRequestFrame(0, 0xFFFFFFFF, frames::kFlashSumRequestBytes);
+    Bytes sum = usb::SumRequestFrame(0, 0xFFFFFFFF, usb::kFlashSumRequestBytes);
     device_.bulkOut(kOut, sum);
-    EXPECT_EQ(device_.bulkIn(3, kIn, 64)->data.size(), frames::kSumAnswerBytes);
+    EXPECT_EQ(device_.bulkIn(3, kIn, 64)->data.size(), usb::kSumAnswerBytes);
     EXPECT_EQ(instrument_.errors().size(), 1u);
     // A stream of frames that is never read: the records and the answer queue stop growing.
     const Bytes cycle = {0x02, 0x55, 0x05, 0x00, 0x00, 0xF0, 0x00};  // a bus cycle: reset

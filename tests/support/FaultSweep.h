@@ -4,7 +4,7 @@
 
 #include "sim/InstrumentSettings.h"
 #include "sim/SimulatedInstrument.h"
-#include "usb/UsbIdentity.h"
+#include "usb/LibusbIdentity.h"
 
 namespace harmoload::testing {
 

@@ -21,8 +21,8 @@
 #include "platform/Unicode.h"
 #include "sim/SimulatedInstrument.h"
 #include "sim/SimulatorOptions.h"
-#include "usb/UsbIdentity.h"
-#include "usb/win32/Win32DriverPipes.h"
+#include "usb/LibusbIdentity.h"
+#include "usb/win32/SystemDriverPipes.h"
 
 namespace harmoload::testing {
 

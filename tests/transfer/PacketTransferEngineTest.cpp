@@ -82,18 +82,18 @@ TEST_F(PacketTransfer, ASmallFileGoesAsOnePacketOfItsOwnSize) {
     EXPECT_TRUE(texts().empty());
     EXPECT_EQ(engine_.profile().dataLength, 100);
 
-    const auto headers = frames(frames::kHeader);
+    const auto headers = frames(usb::kHeader);
     ASSERT_EQ(headers.size(), 1u);
-    EXPECT_EQ(FrameField32(headers[0], frames::kAddressOffset), 0x1000u);
-    EXPECT_EQ(FrameField16(headers[0], frames::kHeaderLengthOffset), 100);
+    EXPECT_EQ(FrameField32(headers[0], usb::kAddressOffset), 0x1000u);
+    EXPECT_EQ(FrameField16(headers[0], usb::kHeaderLengthOffset), 100);
     // Handshake, header, two small packets (64 and 36 bytes), checksum frame.
     EXPECT_EQ(instrument().writes(), 5);
     // Only the handshake's 50 ms: a packet under 1 KiB is not waited for.
     EXPECT_EQ(clock_.slept(), std::chrono::milliseconds(50));
-    const auto checksum = frames(frames::kSumRequest);
+    const auto checksum = frames(usb::kSumRequest);
     ASSERT_EQ(checksum.size(), 1u);
-    EXPECT_EQ(FrameField32(checksum[0], frames::kAddressOffset), 0x1000u);
-    EXPECT_EQ(FrameField32(checksum[0], frames::kSumRequestLengthOffset), 100u);
+    EXPECT_EQ(FrameField32(checksum[0], usb::kAddressOffset), 0x1000u);
+    EXPECT_EQ(FrameField32(checksum[0], usb::kSumRequestLengthOffset), 100u);
     EXPECT_EQ(instrument().target().read(0x1000, 100), data);
     EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{{WM_TRANSFER_PROGRESS, 1, 1}}));
 }
@@ -101,11 +101,11 @@ TEST_F(PacketTransfer, ASmallFileGoesAsOnePacketOfItsOwnSize) {
 TEST_F(PacketTransfer, FullPacketsSendZeroAsTheirLengthAndAdvanceTheAddress) {
     const Bytes data = Pattern(131072);
     ASSERT_TRUE(run(data, "0")) << ::testing::PrintToString(texts());
-    const auto headers = frames(frames::kHeader);
+    const auto headers = frames(usb::kHeader);
     ASSERT_EQ(headers.size(), 2u);
-    EXPECT_EQ(FrameField16(headers[0], frames::kHeaderLengthOffset), 0);
-    EXPECT_EQ(FrameField16(headers[1], frames::kHeaderLengthOffset), 0);
-    EXPECT_EQ(FrameField32(headers[1], frames::kAddressOffset), 0x1000u + 65536u);
+    EXPECT_EQ(FrameField16(headers[0], usb::kHeaderLengthOffset), 0);
+    EXPECT_EQ(FrameField16(headers[1], usb::kHeaderLengthOffset), 0);
+    EXPECT_EQ(FrameField32(headers[1], usb::kAddressOffset), 0x1000u + 65536u);
     EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{{WM_TRANSFER_PROGRESS, 2, 1},
                                                                {WM_TRANSFER_PROGRESS, 2, 2}}));
     // 6400 ms after each header of a 64 KiB packet, besides the handshake's 50 ms.
@@ -116,10 +116,10 @@ TEST_F(PacketTransfer, FullPacketsSendZeroAsTheirLengthAndAdvanceTheAddress) {
 TEST_F(PacketTransfer, TheLastPacketCarriesTheRemainder) {
     const Bytes data = Pattern(4096 * 3 + 1);
     ASSERT_TRUE(run(data, "4k")) << ::testing::PrintToString(texts());
-    const auto headers = frames(frames::kHeader);
+    const auto headers = frames(usb::kHeader);
     ASSERT_EQ(headers.size(), 4u);
-    EXPECT_EQ(FrameField16(headers[3], frames::kHeaderLengthOffset), 1);
-    EXPECT_EQ(FrameField32(headers[3], frames::kAddressOffset), 0x1000u + 3 * 4096);
+    EXPECT_EQ(FrameField16(headers[3], usb::kHeaderLengthOffset), 1);
+    EXPECT_EQ(FrameField32(headers[3], usb::kAddressOffset), 0x1000u + 3 * 4096);
     EXPECT_EQ(instrument().target().read(0x1000, static_cast<uint32_t>(data.size())), data);
 }
 
@@ -127,8 +127,8 @@ TEST_F(PacketTransfer, AResentPacketCountsTwiceInTotalSent) {
     instrument().faults().badVerdicts = {1};
     const Bytes data = Pattern(8192);
     ASSERT_TRUE(run(data, "4k")) << ::testing::PrintToString(texts());
-    EXPECT_EQ(frames(frames::kHeader).size(), 3u);
-    EXPECT_EQ(FrameField32(frames(frames::kSumRequest)[0], frames::kSumRequestLengthOffset),
+    EXPECT_EQ(frames(usb::kHeader).size(), 3u);
+    EXPECT_EQ(FrameField32(frames(usb::kSumRequest)[0], usb::kSumRequestLengthOffset),
               8192u + 4096u);
     EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{{WM_TRANSFER_PROGRESS, 2, 1},
                                                                {WM_TRANSFER_PROGRESS, 2, 2}}));
@@ -143,7 +143,7 @@ TEST_F(PacketTransfer, ElevenRefusalsOfOnePacketAreSurvived) {
     instrument().faults().badVerdicts = refusals;
     const Bytes data = Pattern(300);
     ASSERT_TRUE(run(data)) << ::testing::PrintToString(texts());
-    EXPECT_EQ(frames(frames::kHeader).size(), 12u);
+    EXPECT_EQ(frames(usb::kHeader).size(), 12u);
     EXPECT_EQ(instrument().target().read(0x1000, 300), data);
 }
 
@@ -154,7 +154,7 @@ TEST_F(PacketTransfer, TwelveRefusalsOfOnePacketFailTheRun) {
     }
     instrument().faults().badVerdicts = refusals;
     EXPECT_FALSE(run(Pattern(300)));
-    EXPECT_EQ(frames(frames::kHeader).size(), 12u);
+    EXPECT_EQ(frames(usb::kHeader).size(), 12u);
     EXPECT_EQ(texts(), (std::vector<std::string>{"The checksum is not matched with PC: Packet 1",
                                                  "data transmission failed"}));
     EXPECT_TRUE(notifier_.progress().empty());
@@ -169,14 +169,14 @@ TEST_F(PacketTransfer, TheResendBudgetStartsAgainForEveryAcceptedPacket) {
     instrument().faults().badVerdicts = refusals;
     const Bytes data = Pattern(128);
     ASSERT_TRUE(run(data, "64")) << ::testing::PrintToString(texts());
-    EXPECT_EQ(frames(frames::kHeader).size(), 24u);
+    EXPECT_EQ(frames(usb::kHeader).size(), 24u);
     EXPECT_EQ(instrument().target().read(0x1000, 128), data);
 }
 
 TEST_F(PacketTransfer, AnUnansweredHandshakeIsTriedElevenTimes) {
     instrument().faults().wrongHandshakes = 1000;
     EXPECT_FALSE(run(Pattern(100)));
-    EXPECT_EQ(frames(frames::kHandshake).size(), 11u);
+    EXPECT_EQ(frames(usb::kHandshake).size(), 11u);
     EXPECT_EQ(clock_.slept(), std::chrono::milliseconds(11 * 50));
     EXPECT_EQ(texts(),
               (std::vector<std::string>{"Waiting time over when reading handshaking message",
@@ -185,7 +185,7 @@ TEST_F(PacketTransfer, AnUnansweredHandshakeIsTriedElevenTimes) {
 
 TEST_F(PacketTransfer, TheHandshakeCarriesTheChipType) {
     ASSERT_TRUE(run(Pattern(10)));
-    EXPECT_EQ(frames(frames::kHandshake).front(), (Bytes{0x01, 0x0A, 0x4D, 0x02}));
+    EXPECT_EQ(frames(usb::kHandshake).front(), (Bytes{0x01, 0x0A, 0x4D, 0x02}));
 }
 
 TEST_F(PacketTransfer, AFileAsLargeAsTheChipAllowsIsAcceptedAndOneByteMoreIsNot) {
@@ -201,7 +201,7 @@ TEST_F(PacketTransfer, AStartAddressNearTheTopDoesNotWrapTheChipLimit) {
     EXPECT_FALSE(run(Pattern(100), "64k", "64k", "0x7FFFFFF0"));
     EXPECT_EQ(texts(), (std::vector<std::string>{"The file size is large than the chip size",
                                                  "data transmission failed"}));
-    EXPECT_EQ(frames(frames::kHeader).size(), 0u);
+    EXPECT_EQ(frames(usb::kHeader).size(), 0u);
 }
 
 TEST_F(PacketTransfer, TheDataFileMustExistAndHoldBytes) {

@@ -253,7 +253,7 @@ class OutOfMemoryNotifier final : public Notifier {
     MessageAnswer showMessage(const Message& message) override {
         return recorder_.showMessage(message);
     }
-    void postProgress(uint32_t, uintptr_t, intptr_t) override {
+    void postProgress(const ProgressEvent&) override {
         ++posts;
         throw std::bad_alloc();
     }

@@ -2,7 +2,7 @@
 // declarations of the libusb-win32 interface read the lists that the DLL builds with them, and
 // a whole exchange goes through the DLL's entry points.
 
-#include "usb/win32/Libusb0Dll.h"
+#include "usb/win32/SystemLibusb.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

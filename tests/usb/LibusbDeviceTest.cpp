@@ -6,8 +6,9 @@
 #include <sstream>
 
 #include "platform/testing/RecordingNotifier.h"
+#include "usb/LibusbIdentity.h"
+#include "usb/LinkPolicy.h"
 #include "usb/ScriptedLibusb.h"
-#include "usb/UsbIdentity.h"
 
 namespace harmoload {
 namespace {

@@ -2,7 +2,7 @@
 // class, and CreateFileW, ReadFile and WriteFile on named pipes that play the instrument's
 // device and its two pipes, with the time limits and the handle lifetimes running for real.
 
-#include "usb/win32/Win32DriverPipes.h"
+#include "usb/win32/SystemDriverPipes.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -13,7 +13,7 @@
 #define HARMOLOAD_LIBUSB0_CALL
 #endif
 
-namespace harmoload::libusb0 {
+namespace harmoload::usb {
 
 inline constexpr int kPathMax = 512;
 
@@ -81,4 +81,4 @@ using ClearHaltFunction = int(HARMOLOAD_LIBUSB0_CALL*)(DevHandle*, unsigned int)
 using StrerrorFunction = char*(HARMOLOAD_LIBUSB0_CALL*)();
 }
 
-}  // namespace harmoload::libusb0
+}  // namespace harmoload::usb

@@ -1,6 +1,6 @@
 #pragma once
-// The driver-pipe table on Windows: SetupAPI for the interface class, the file API with
-// overlapped I/O for the device and its pipes.
+// SystemDriverPipes() on Windows (the twin of posix/SystemDriverPipes.cpp): SetupAPI for the
+// interface class, the file API with overlapped I/O for the device and its pipes.
 
 #include "usb/DriverPipeApi.h"
 

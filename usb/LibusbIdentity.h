@@ -1,7 +1,9 @@
 #pragma once
 // How the instrument is found and spoken to through libusb: its identity on the bus, its
-// endpoints, the time-outs, and the recovery the libusb back end runs after a failed transfer.
-// Every value here is fixed by the instrument; nothing else in the program repeats them.
+// endpoints, the time-outs, the recovery the libusb back end runs after a failed transfer, and
+// how the library reports its failures. Every value here is fixed by the instrument or the
+// library; nothing else in the program repeats them. What the host chooses for itself is in
+// usb/LinkPolicy.h. The sibling for the instrument's own kernel driver is DriverPipeIdentity.h.
 
 #include <chrono>
 #include <cstddef>
@@ -36,10 +38,5 @@ inline constexpr int kLibusbIoError = -5;
 // libusb-win32 counts errno the same way.
 inline constexpr int kErrnoNotPermitted = 1;   // EPERM
 inline constexpr int kErrnoAccessDenied = 13;  // EACCES
-
-// A write that keeps failing is retried this many times, each after the recovery, and then
-// reported as failed: retrying for ever would hang an update for good once the instrument is
-// unplugged.
-inline constexpr int kWriteRetryLimit = 3;
 
 }  // namespace harmoload::usb

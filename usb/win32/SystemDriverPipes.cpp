@@ -1,4 +1,4 @@
-#include "usb/win32/Win32DriverPipes.h"
+#include "usb/win32/SystemDriverPipes.h"
 
 #include <windows.h>
 // After windows.h, which it needs.

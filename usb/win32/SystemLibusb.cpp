@@ -1,4 +1,4 @@
-#include "usb/win32/Libusb0Dll.h"
+#include "usb/win32/SystemLibusb.h"
 
 #include <windows.h>
 
@@ -9,19 +9,19 @@ namespace harmoload {
 // The DLL's entry points; every one must be there for the table to count as loaded.
 struct Libusb0Dll::Entries {
     HMODULE module = nullptr;
-    libusb0::InitFunction init = nullptr;
-    libusb0::FindFunction findBusses = nullptr;
-    libusb0::FindFunction findDevices = nullptr;
-    libusb0::GetBussesFunction getBusses = nullptr;
-    libusb0::OpenFunction open = nullptr;
-    libusb0::HandleIntFunction setConfiguration = nullptr;
-    libusb0::HandleIntFunction claimInterface = nullptr;
-    libusb0::HandleIntFunction releaseInterface = nullptr;
-    libusb0::CloseFunction close = nullptr;
-    libusb0::BulkFunction bulkWrite = nullptr;
-    libusb0::BulkFunction bulkRead = nullptr;
-    libusb0::ClearHaltFunction clearHalt = nullptr;
-    libusb0::StrerrorFunction strerror = nullptr;
+    usb::InitFunction init = nullptr;
+    usb::FindFunction findBusses = nullptr;
+    usb::FindFunction findDevices = nullptr;
+    usb::GetBussesFunction getBusses = nullptr;
+    usb::OpenFunction open = nullptr;
+    usb::HandleIntFunction setConfiguration = nullptr;
+    usb::HandleIntFunction claimInterface = nullptr;
+    usb::HandleIntFunction releaseInterface = nullptr;
+    usb::CloseFunction close = nullptr;
+    usb::BulkFunction bulkWrite = nullptr;
+    usb::BulkFunction bulkRead = nullptr;
+    usb::ClearHaltFunction clearHalt = nullptr;
+    usb::StrerrorFunction strerror = nullptr;
 };
 
 namespace {
@@ -58,8 +58,8 @@ HMODULE LoadFromTrustedFolders(const std::wstring& nameOrPath) {
     return module;
 }
 
-libusb0::DevHandle* Handle(LibusbHandle handle) {
-    return static_cast<libusb0::DevHandle*>(handle);
+usb::DevHandle* Handle(LibusbHandle handle) {
+    return static_cast<usb::DevHandle*>(handle);
 }
 
 }  // namespace
@@ -118,9 +118,9 @@ LibusbBusList Libusb0Dll::getBusses() {
     if (!loaded()) {
         return busses;
     }
-    for (libusb0::Bus* bus = entries_->getBusses(); bus != nullptr; bus = bus->next) {
+    for (usb::Bus* bus = entries_->getBusses(); bus != nullptr; bus = bus->next) {
         std::vector<LibusbDeviceEntry>& devices = busses.emplace_back();
-        for (libusb0::Device* device = bus->devices; device != nullptr; device = device->next) {
+        for (usb::Device* device = bus->devices; device != nullptr; device = device->next) {
             devices.push_back({device->descriptor.idVendor, device->descriptor.idProduct, device});
         }
     }
@@ -128,7 +128,7 @@ LibusbBusList Libusb0Dll::getBusses() {
 }
 
 LibusbHandle Libusb0Dll::open(LibusbDeviceRef device) {
-    return loaded() ? entries_->open(static_cast<libusb0::Device*>(device)) : nullptr;
+    return loaded() ? entries_->open(static_cast<usb::Device*>(device)) : nullptr;
 }
 
 int Libusb0Dll::setConfiguration(LibusbHandle handle, int configuration) {

@@ -1,6 +1,6 @@
 #pragma once
-// The libusb table filled from libusb0.dll, loaded at run time: no DLL means a library without
-// devices, never a crash.
+// SystemLibusb() on Windows (the twin of posix/SystemLibusb.cpp): the libusb table filled from
+// libusb0.dll, loaded at run time. No DLL means a library without devices, never a crash.
 
 #include <memory>
 #include <string>
