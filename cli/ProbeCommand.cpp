@@ -17,7 +17,7 @@ namespace harmoload {
 
 int ProbeLink(UsbLink& link, bool json, std::ostream& out) {
     const bool present = CheckDevicePresent(link);
-    const LibusbOpenFailure failure = link.libusb().openFailure();
+    const LibusbOpenFailure failure = link.openFailure();
     const std::string hint = present ? std::string() : AccessHint(failure);
     if (json) {
         nlohmann::ordered_json result = {{"present", present}, {"backEnd", nullptr}};

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <ostream>
+#include <tuple>
+#include <utility>
 
 #include "cli/JsonEvents.h"
 #include "platform/Clock.h"
@@ -11,9 +13,11 @@
 namespace harmoload {
 namespace {
 
-constexpr int kBarWidth = 30;
-// Wide enough for "verifying sector 999 of 999", so that a shorter phase overwrites a longer.
-constexpr int kPhaseWidth = 28;
+constexpr size_t kBarWidth = 30;
+// Narrower than this the bar says too little; the percentage says it instead.
+constexpr size_t kNarrowestBar = 10;
+// When the terminal cannot tell its width.
+constexpr int kAssumedColumns = 80;
 
 std::string Bytes(double bytes) {
     char text[32];
@@ -25,6 +29,60 @@ std::string Bytes(double bytes) {
         std::snprintf(text, sizeof text, "%.0f B", bytes);
     }
     return text;
+}
+
+// What a redraw of the bar can show, each part already written out.
+struct BarParts {
+    std::string label;
+    double fraction = 0.0;
+    std::string percent;
+    std::string bytes;  // "1.0 KiB / 4.0 KiB"
+    std::string rate;   // "1.0 KiB/s"
+    std::string left;   // "00:03 left"
+    std::string phase;  // empty outside a flash pair's sectors
+};
+
+std::string Compose(const BarParts& parts, size_t barWidth, bool bytes, bool rate, bool left) {
+    std::string line = parts.label;
+    if (barWidth > 0) {
+        std::string bar(static_cast<size_t>(parts.fraction * static_cast<double>(barWidth)), '#');
+        bar.resize(barWidth, '-');
+        line += " [" + bar + "]";
+    }
+    line += " " + parts.percent;
+    for (const auto& [shown, text] :
+         {std::pair{bytes, &parts.bytes}, {rate, &parts.rate}, {left, &parts.left}}) {
+        if (shown) {
+            line += "  " + *text;
+        }
+    }
+    if (!parts.phase.empty()) {
+        line += "  " + parts.phase;
+    }
+    return line;
+}
+
+// The bar line in at most width columns. What says least goes first: the rate, then the time
+// left, then the byte counts, the bar narrowing before each goes; then the bar goes, then the
+// label shortens. The phase stays as long as anything does.
+std::string FitBar(BarParts parts, size_t width) {
+    for (const auto& [bytes, rate, left] : {std::tuple{true, true, true},
+                                            {true, false, true},
+                                            {true, false, false},
+                                            {false, false, false}}) {
+        // " [" and "]" around the bar.
+        const size_t room = Compose(parts, 0, bytes, rate, left).size() + 3;
+        if (room + kNarrowestBar <= width) {
+            return Compose(parts, std::min(kBarWidth, width - room), bytes, rate, left);
+        }
+    }
+    std::string line = Compose(parts, 0, false, false, false);
+    if (line.size() > width) {
+        parts.label.resize(parts.label.size() - std::min(parts.label.size(), line.size() - width));
+        line = Compose(parts, 0, false, false, false);
+    }
+    line.resize(std::min(line.size(), width));
+    return line;
 }
 
 }  // namespace
@@ -92,20 +150,29 @@ void ProgressDisplay::show() {
         out_.flush();
         return;
     }
-    const int filled = static_cast<int>(fraction * kBarWidth);
-    std::string bar(static_cast<size_t>(filled), '#');
-    bar.resize(kBarWidth, '-');
     char left[32] = "--:--";
     if (rate > 0.0) {
         const auto remaining =
             static_cast<long>(std::ceil((static_cast<double>(dataBytes_) - done) / rate));
         std::snprintf(left, sizeof left, "%02ld:%02ld", remaining / 60, remaining % 60);
     }
-    std::string phase = phase_;
-    phase.resize(std::max(phase.size(), static_cast<size_t>(kPhaseWidth)), ' ');
-    out_ << '\r' << label_ << " [" << bar << "] " << percent << "%  " << Bytes(done) << " / "
-         << Bytes(static_cast<double>(dataBytes_)) << "  " << Bytes(rate) << "/s  " << left
-         << " left  " << phase;
+    BarParts parts;
+    parts.label = label_;
+    parts.fraction = fraction;
+    parts.percent = std::to_string(percent) + "%";
+    parts.bytes = Bytes(done) + " / " + Bytes(static_cast<double>(dataBytes_));
+    parts.rate = Bytes(rate) + "/s";
+    parts.left = std::string(left) + " left";
+    parts.phase = phase_;
+    // Measured at every redraw, so that a resized terminal is followed. The last column stays
+    // empty: a character there wraps the line on some terminals, and the carriage return would
+    // then go back only to the wrapped part.
+    const int columns = columns_ ? columns_() : 0;
+    const size_t width = static_cast<size_t>(columns > 1 ? columns : kAssumedColumns) - 1;
+    std::string line = FitBar(std::move(parts), width);
+    // Spaces to the end of the line clear what a longer line before left there.
+    line.resize(width, ' ');
+    out_ << '\r' << line;
     out_.flush();
     lineOpen_ = true;
 }

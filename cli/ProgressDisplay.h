@@ -1,9 +1,11 @@
 #pragma once
 // How the command line shows an engine's progress: a bar redrawn in place on a terminal
-// (percentage, bytes, rate and time left), otherwise a plain line at every tenth.
+// (percentage, bytes, rate and time left, fitted to the terminal's width), otherwise a plain
+// line at every tenth.
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -17,8 +19,10 @@ class Clock;
 // byte count for seconds.
 class ProgressDisplay final {
   public:
-    ProgressDisplay(std::ostream& out, const Clock& clock, bool terminal)
-        : out_(out), clock_(clock), terminal_(terminal) {}
+    // columns tells the terminal's width at each redraw (0 or none: 80 columns).
+    ProgressDisplay(std::ostream& out, const Clock& clock, bool terminal,
+                    std::function<int()> columns = {})
+        : out_(out), clock_(clock), terminal_(terminal), columns_(std::move(columns)) {}
 
     // A new pair: its name for the display and the bytes it writes.
     void startPair(std::string label, uint64_t dataBytes);
@@ -33,6 +37,7 @@ class ProgressDisplay final {
     std::ostream& out_;
     const Clock& clock_;
     bool terminal_;
+    std::function<int()> columns_;
     std::string label_;
     std::string phase_;  // empty outside a flash pair's sectors
     uint64_t dataBytes_ = 0;

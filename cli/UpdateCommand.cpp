@@ -22,6 +22,7 @@
 #include "package/PackageVerifier.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/Interrupts.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/StopRequest.h"
 #include "platform/Terminal.h"
@@ -70,6 +71,9 @@ MessageAnswer AskOnTerminal(const Message& message, std::istream& in, std::ostre
 
 int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable, std::istream& in,
                       std::ostream& out, std::ostream& err) {
+    // A reader of the output that goes away is no reason to stop writing the instrument: the
+    // run goes on to its end and its result frame.
+    const ClosedPipesIgnored closedPipes;
     SystemClock clock;
     // The engines wait on a clock that a stop cuts short.
     StopRequest stop;
@@ -78,7 +82,8 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
     if (!options.assumeYes && IsTerminal(StandardStream::Input)) {
         console.setAsker([&](const Message& message) { return AskOnTerminal(message, in, err); });
     }
-    ProgressDisplay display(out, clock, !options.json && IsTerminal(StandardStream::Output));
+    ProgressDisplay display(out, clock, !options.json && IsTerminal(StandardStream::Output),
+                            [] { return TerminalColumns(StandardStream::Output); });
     UpdateNotifier notifier(console, display, options.json);
     // Whether the instrument was told the outcome by the result frame: never before the run.
     bool resultFrame = false;
@@ -111,7 +116,7 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
     }
 
     if (!CheckDevicePresent(transfer.link())) {
-        const std::string hint = AccessHint(transfer.link().libusb().openFailure());
+        const std::string hint = AccessHint(transfer.link().openFailure());
         if (!hint.empty()) {
             err << hint << '\n';
         } else {

@@ -1,9 +1,10 @@
 #pragma once
-// While harmoload-cli writes an update, Ctrl-C and termination requests (SIGINT, SIGTERM) do not
-// end the program: stopping halfway can leave the instrument unusable. The first one only
-// warns; the second asks the run to stop at its next transfer, so that it still ends as a
-// failed run, tells the instrument so and cleans up.
+// While harmoload-cli writes an update, Ctrl-C, termination requests, a lost terminal and
+// Ctrl-Break (platform/Interrupts.h) do not end the program: stopping halfway can leave the
+// instrument unusable. The first one only warns; the second asks the run to stop at its next
+// transfer, so that it still ends as a failed run, tells the instrument so and cleans up.
 
+#include "platform/Interrupts.h"
 #include "platform/StopRequest.h"
 
 namespace harmoload {
@@ -24,9 +25,7 @@ class UpdateInterrupts {
     UpdateInterrupts& operator=(const UpdateInterrupts&) = delete;
 
   private:
-    using Handler = void (*)(int);
-    Handler previousInterrupt_;
-    Handler previousTerminate_;
+    InterruptCatcher catcher_;
 };
 
 }  // namespace harmoload

@@ -20,7 +20,7 @@ class SilentNotifier final : public harmoload::Notifier {
     harmoload::MessageAnswer showMessage(const harmoload::Message&) override {
         return harmoload::MessageAnswer::Yes;
     }
-    void postProgress(const ProgressEvent&) override {}
+    void postProgress(const harmoload::ProgressEvent&) override {}
 };
 
 bool Shorter(const std::vector<int32_t>& list, int32_t count) {

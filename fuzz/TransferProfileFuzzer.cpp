@@ -15,6 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
 #include "transfer/PacketTransferEngine.h"
+#include "transfer/TransferFrames.h"
 #include "transfer/TransferProfile.h"
 
 namespace {
@@ -24,7 +25,7 @@ class SilentNotifier final : public harmoload::Notifier {
     harmoload::MessageAnswer showMessage(const harmoload::Message&) override {
         return harmoload::MessageAnswer::Ok;
     }
-    void postProgress(const ProgressEvent&) override {}
+    void postProgress(const harmoload::ProgressEvent&) override {}
 };
 
 class StillClock final : public harmoload::Clock {
@@ -63,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const TransferProfile& profile = engine.profile();
         if (profile.chipSize < 0 || profile.startAddress < 0 || profile.dataLength <= 0 ||
             profile.dataLength > kDefaultDataLength ||
-            profile.dataLength % kSmallPacketBytes != 0) {
+            profile.dataLength % static_cast<int32_t>(transfer::kSmallPacketBytes) != 0) {
             std::abort();
         }
     }

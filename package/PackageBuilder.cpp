@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "bytes/LittleEndian.h"
 #include "package/PackageFormat.h"
 #include "package/PackageSum.h"
 #include "platform/BinaryFile.h"
@@ -124,8 +125,7 @@ bool BuildPackage(const PackageContents& contents, const std::string& outPath, N
         }
         uint8_t* units = headers.data() + PairHeaderOffset(i) + kEngineCodeOffset;
         for (size_t unit = 0; unit < code.size(); ++unit) {
-            units[2 * unit] = static_cast<uint8_t>(code[unit] & 0xFF);
-            units[2 * unit + 1] = static_cast<uint8_t>(code[unit] >> 8);
+            WriteLittleEndian16(units + 2 * unit, code[unit]);
         }
     }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "bytes/LittleEndian.h"
 #include "lang/LanguageTable.h"
 #include "package/PackageSum.h"
 #include "platform/BinaryFile.h"
@@ -32,14 +33,9 @@ bool ReadSummedBlock(const BinaryFile& file, uint64_t offset, HeaderBlock& block
 
 // The engine code: UTF-16LE units up to the first zero unit.
 std::string EngineCodeText(const uint8_t* units) {
-    std::u16string code;
-    for (size_t i = 0; i < kEngineCodeUnits; ++i) {
-        const char16_t unit = static_cast<char16_t>(units[2 * i] | units[2 * i + 1] << 8);
-        if (unit == 0) {
-            break;
-        }
-        code += unit;
-    }
+    std::u16string code = ReadUtf16LittleEndian(
+        std::string_view(reinterpret_cast<const char*>(units), 2 * kEngineCodeUnits));
+    code.resize(std::min(code.size(), code.find(u'\0')));
     return Utf16ToUtf8(code);
 }
 

@@ -15,4 +15,9 @@ std::chrono::milliseconds SystemClock::now() const {
         std::chrono::steady_clock::now().time_since_epoch());
 }
 
+SystemClock& DefaultClock() {
+    static SystemClock clock;
+    return clock;
+}
+
 }  // namespace harmoload

@@ -22,4 +22,7 @@ class SystemClock final : public Clock {
     std::chrono::milliseconds now() const override;
 };
 
+// The one system clock of the program, for whatever is not given a clock of its own.
+SystemClock& DefaultClock();
+
 }  // namespace harmoload

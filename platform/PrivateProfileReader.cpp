@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bytes/LittleEndian.h"
 #include "platform/CodePage.h"
 #include "platform/Unicode.h"
 
@@ -34,13 +35,12 @@ std::u16string UpToNul(std::u16string_view text) {
     return std::u16string(text.substr(0, text.find(u'\0')));
 }
 
-std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
+std::u16string DecodeUtf16BigEndian(std::string_view bytes) {
     std::u16string text;
     text.reserve(bytes.size() / 2);
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const auto first = static_cast<uint8_t>(bytes[i]);
-        const auto second = static_cast<uint8_t>(bytes[i + 1]);
-        text += static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+        text += static_cast<char16_t>((static_cast<uint8_t>(bytes[i]) << 8) |
+                                      static_cast<uint8_t>(bytes[i + 1]));
     }
     return text;
 }
@@ -90,10 +90,10 @@ std::u16string DecodeProfileText(std::string_view bytes) {
         return Utf8ToUtf16(bytes.substr(3));
     }
     if (bytes.starts_with("\xFF\xFE")) {
-        return DecodeUtf16(bytes.substr(2), false);
+        return ReadUtf16LittleEndian(bytes.substr(2));
     }
     if (bytes.starts_with("\xFE\xFF")) {
-        return DecodeUtf16(bytes.substr(2), true);
+        return DecodeUtf16BigEndian(bytes.substr(2));
     }
     return AnsiToUtf16(bytes);
 }

@@ -14,12 +14,12 @@ cd "$root"
 # include anything.
 declare -A may_include=(
     [bytes]=""
-    [platform]=""
+    [platform]="bytes"
     [text]="platform"
     [ini]="platform"
     [lang]="ini platform"
     [package]="bytes ini lang platform"
-    [usb]="bytes platform"
+    [usb]="bytes platform text"
     [transfer]="bytes ini platform text usb"
     [flash]="bytes platform text usb"
     [sim]="bytes platform usb"
@@ -29,7 +29,7 @@ declare -A may_include=(
     [app]="bytes controls flash ini lang package platform res text transfer ui update usb"
     [cli]="bytes flash ini lang package platform sim text transfer update usb"
     [simusb]="bytes platform sim usb"
-    [tools]="ini platform"
+    [tools]="bytes ini platform"
     [examples]=""
 )
 

@@ -39,8 +39,6 @@ class RedirServer {
     // Serves one session; false when it ended on an error (error says which).
     bool serve(std::string& error);
 
-    struct Session;
-
   private:
     VirtualInstrument& device_;
     ServeOptions options_;

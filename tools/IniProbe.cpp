@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bytes/LittleEndian.h"
 #include "ini/IniFile.h"
 #include "platform/PrivateProfile.h"
 #include "platform/Unicode.h"
@@ -42,10 +43,7 @@ struct Query {
 
 std::string Utf16Le(std::u16string_view text, bool bom = true) {
     std::string bytes = bom ? "\xFF\xFE" : "";
-    for (char16_t unit : text) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
+    AppendUtf16LittleEndian(bytes, text);
     return bytes;
 }
 

@@ -112,7 +112,7 @@ bool PacketTransferEngine::handshake() {
     return false;
 }
 
-bool PacketTransferEngine::transferData() {
+bool PacketTransferEngine::loadData(std::vector<uint8_t>& data) {
     // The file is checked by its length before it is read whole, so that a file too large for
     // the chip is refused without being loaded.
     BinaryFile file;
@@ -132,100 +132,110 @@ bool PacketTransferEngine::transferData() {
         show("The file size is large than the chip size");
         return false;
     }
-    std::vector<uint8_t> data(static_cast<size_t>(length));
+    data.resize(static_cast<size_t>(length));
     if (!file.readAt(0, data.data(), data.size())) {
         show("The data file cannot be read: " + dataPath_);
         return false;
     }
-    file.close();
     if (dataCheck_ && !dataCheck_(data)) {
         return false;
     }
     if (length < profile_.dataLength) {
         profile_.dataLength = static_cast<int32_t>(length);
     }
+    return true;
+}
 
+PacketTransferEngine::PacketOutcome PacketTransferEngine::sendPacket(int number, uint32_t address,
+                                                                     const uint8_t* bytes,
+                                                                     size_t size) {
+    const transfer::Frame header = transfer::PacketHeaderFrame(address, bytes, size);
+    if (link_.write(header.data(), header.size()) != TransferStatus::Complete) {
+        show(Format("Write data message failed: Packet %d", number));
+        return PacketOutcome::Failed;
+    }
+    clock_.sleep(transfer::kHeaderWaitPerKiB * (profile_.dataLength / 1024));
+    usb::ExpectNoAnswer(answer_.data(), header.data(), header.size());
+    if (link_.readAnswer(answer_.data(), answer_.size()) != TransferStatus::Complete) {
+        show(Format("Read data message failed: Packet %d", number));
+        return PacketOutcome::Failed;
+    }
+    if (!std::equal(header.begin(), header.end(), answer_.begin())) {
+        show(Format("The reading data back messag is not equal to writing: Packet %d", number));
+        return PacketOutcome::Failed;
+    }
+
+    for (size_t start = 0, small = 1; start < size; start += transfer::kSmallPacketBytes, ++small) {
+        const size_t count = std::min(transfer::kSmallPacketBytes, size - start);
+        if (link_.write(bytes + start, count) != TransferStatus::Complete) {
+            show(Format("Write file data failed: Packet: %d, Small packet %d", number,
+                        static_cast<int>(small)));
+            return PacketOutcome::Failed;
+        }
+    }
+
+    usb::ExpectNoAnswer(answer_.data(), &usb::kSumMatched, 1);
+    if (link_.readAnswer(answer_.data(), 1, {usb::kSumMatched, 1}) != TransferStatus::Complete) {
+        show(Format("Read back message of checksum failed: Packet %d", number));
+        return PacketOutcome::Failed;
+    }
+    if (answer_[0] != usb::kSumMatched) {
+        return PacketOutcome::SumMismatched;
+    }
+    usb::ExpectNoAnswer(answer_.data(), &usb::kWritingEnded, 1);
+    if (link_.readAnswer(answer_.data(), 1) != TransferStatus::Complete) {
+        show(Format("Read back message of writing end failed: Packet %d", number));
+        return PacketOutcome::Failed;
+    }
+    if (answer_[0] != usb::kWritingEnded) {
+        show(Format("The back message of writing end is not 0xd4: Packet %d", number));
+        return PacketOutcome::Failed;
+    }
+    return PacketOutcome::Accepted;
+}
+
+bool PacketTransferEngine::transferData() {
+    std::vector<uint8_t> data;
+    if (!loadData(data)) {
+        return false;
+    }
     fileSum_ = transfer::ByteSum(data.data(), data.size());
-    const int64_t packetBytes = profile_.dataLength;
-    const int64_t packets = (packetBytes + length - 1) / packetBytes;
+    const size_t length = data.size();
+    const auto packetBytes = static_cast<size_t>(profile_.dataLength);
+    const size_t packets = (packetBytes + length - 1) / packetBytes;
     totalSent_ = 0;
-    uint32_t address = static_cast<uint32_t>(profile_.startAddress);
+    auto address = static_cast<uint32_t>(profile_.startAddress);
     int retries = 0;
-    int64_t done = 1;
-    const auto headerWait = transfer::kHeaderWaitPerKiB * (profile_.dataLength / 1024);
-    // One answer buffer for every read of the run, filled before each read with what cannot
-    // be that read's answer.
-    std::array<uint8_t, usb::kHeaderBytes> answer{};
+    answer_.fill(0);
 
-    for (int64_t index = 0; index < packets;) {
+    for (size_t index = 0; index < packets;) {
         const int number = static_cast<int>(index + 1);
-        const int64_t offset = index * packetBytes;
-        const int64_t size = index == packets - 1 ? length - offset : packetBytes;
-        const uint8_t* bytes = data.data() + offset;
+        const size_t offset = index * packetBytes;
+        const size_t size = index == packets - 1 ? length - offset : packetBytes;
         totalSent_ += static_cast<uint32_t>(size);
-
-        const transfer::Frame header =
-            transfer::PacketHeaderFrame(address, bytes, static_cast<size_t>(size));
-        if (link_.write(header.data(), header.size()) != TransferStatus::Complete) {
-            show(Format("Write data message failed: Packet %d", number));
-            return false;
-        }
-        clock_.sleep(headerWait);
-        usb::ExpectNoAnswer(answer.data(), header.data(), header.size());
-        if (link_.readAnswer(answer.data(), answer.size()) != TransferStatus::Complete) {
-            show(Format("Read data message failed: Packet %d", number));
-            return false;
-        }
-        if (!std::equal(header.begin(), header.end(), answer.begin())) {
-            show(Format("The reading data back messag is not equal to writing: Packet %d", number));
-            return false;
-        }
-
-        const int64_t smallPackets = (size + kSmallPacketBytes - 1) / kSmallPacketBytes;
-        for (int64_t small = 0; small < smallPackets; ++small) {
-            const int64_t start = small * kSmallPacketBytes;
-            const int64_t count = std::min<int64_t>(kSmallPacketBytes, size - start);
-            if (link_.write(bytes + start, static_cast<size_t>(count)) !=
-                TransferStatus::Complete) {
-                show(Format("Write file data failed: Packet: %d, Small packet %d", number,
-                            static_cast<int>(small + 1)));
+        switch (sendPacket(number, address, data.data() + offset, size)) {
+            case PacketOutcome::Failed:
                 return false;
-            }
+            case PacketOutcome::SumMismatched:
+                if (retries >= transfer::kMaxResends) {
+                    show(Format("The checksum is not matched with PC: Packet %d", number));
+                    return false;
+                }
+                ++retries;  // the same packet again, to the same address
+                continue;
+            case PacketOutcome::Accepted:
+                break;
         }
-
-        usb::ExpectNoAnswer(answer.data(), &usb::kSumMatched, 1);
-        if (link_.readAnswer(answer.data(), 1, {usb::kSumMatched, 1}) != TransferStatus::Complete) {
-            show(Format("Read back message of checksum failed: Packet %d", number));
-            return false;
-        }
-        if (answer[0] == usb::kSumMatched) {
-            retries = 0;
-            usb::ExpectNoAnswer(answer.data(), &usb::kWritingEnded, 1);
-            if (link_.readAnswer(answer.data(), 1) != TransferStatus::Complete) {
-                show(Format("Read back message of writing end failed: Packet %d", number));
-                return false;
-            }
-            if (answer[0] != usb::kWritingEnded) {
-                show(Format("The back message of writing end is not 0xd4: Packet %d", number));
-                return false;
-            }
-            address += static_cast<uint32_t>(size);
-            ProgressEvent progress;
-            progress.engine = ProgressEngine::Transfer;
-            progress.done = static_cast<uint32_t>(done);
-            progress.total = static_cast<uint32_t>(packets);
-            progress.bytesDone = static_cast<uint64_t>(offset + size);
-            progress.bytesTotal = static_cast<uint64_t>(length);
-            notifier_->postProgress(progress);
-            ++index;
-            ++done;
-            continue;
-        }
-        if (retries >= transfer::kMaxResends) {
-            show(Format("The checksum is not matched with PC: Packet %d", number));
-            return false;
-        }
-        ++retries;  // the same packet again, to the same address
+        retries = 0;
+        address += static_cast<uint32_t>(size);
+        ++index;
+        ProgressEvent progress;
+        progress.engine = ProgressEngine::Transfer;
+        progress.done = static_cast<uint32_t>(index);
+        progress.total = static_cast<uint32_t>(packets);
+        progress.bytesDone = offset + size;
+        progress.bytesTotal = length;
+        notifier_->postProgress(progress);
     }
     return true;
 }

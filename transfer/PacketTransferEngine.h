@@ -3,6 +3,7 @@
 // describes, and reports progress after each packet the instrument accepts (packets done of
 // packets in all, and the data bytes accepted of the file's).
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "ini/IniFile.h"
 #include "transfer/TransferProfile.h"
+#include "usb/InstrumentContract.h"
 #include "usb/UsbLink.h"
 
 namespace harmoload {
@@ -55,7 +57,16 @@ class PacketTransferEngine {
     uint16_t fileSum() const { return fileSum_; }
 
   private:
+    // What became of one packet: the instrument accepted it, found its sum wrong (the packet
+    // goes again), or the exchange failed (its message shown).
+    enum class PacketOutcome { Accepted, SumMismatched, Failed };
+
     void show(const std::string& text);
+    // Reads the data file whole after checking its length against the chip; shortens the
+    // packet size to the file's length.
+    bool loadData(std::vector<uint8_t>& data);
+    // One packet: its header (echoed), its bytes in small packets, the instrument's verdict.
+    PacketOutcome sendPacket(int number, uint32_t address, const uint8_t* bytes, size_t size);
 
     Notifier* notifier_;
     Clock& clock_;
@@ -66,6 +77,9 @@ class PacketTransferEngine {
     std::function<bool(const std::vector<uint8_t>&)> dataCheck_;
     uint32_t totalSent_ = 0;
     uint16_t fileSum_ = 0;
+    // One answer buffer for every packet of a transfer, filled before each read with what
+    // cannot be that read's answer.
+    std::array<uint8_t, usb::kHeaderBytes> answer_{};
     UsbLink link_;
 };
 

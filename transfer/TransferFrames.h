@@ -19,6 +19,10 @@ inline constexpr std::chrono::milliseconds kHandshakeWait{50};
 // A packet is sent at most this many times (the first time and 11 resends).
 inline constexpr int kMaxResends = 11;
 
+// A packet's bytes go to the instrument in writes of at most this many; every packet size but
+// the last is a multiple of it.
+inline constexpr size_t kSmallPacketBytes = 64;
+
 // The wait after a packet header: 100 ms per whole KiB of the packet size.
 inline constexpr std::chrono::milliseconds kHeaderWaitPerKiB{100};
 

@@ -3,6 +3,7 @@
 #include "ini/IniFile.h"
 #include "text/AsciiCase.h"
 #include "text/NumberText.h"
+#include "transfer/TransferFrames.h"
 
 namespace harmoload {
 namespace {
@@ -112,7 +113,7 @@ std::variant<TransferProfile, TransferProfileFault> ParseTransferProfile(
     if (!dataLength || *dataLength <= 0 || *dataLength > kDefaultDataLength) {
         return TransferProfileFault::DataLengthInvalid;
     }
-    if (*dataLength % kSmallPacketBytes != 0) {
+    if (*dataLength % static_cast<int32_t>(transfer::kSmallPacketBytes) != 0) {
         return TransferProfileFault::DataLengthNotMultipleOf64;
     }
     profile.dataLength = *dataLength;

@@ -35,9 +35,8 @@ inline constexpr const char* kTimeOverKey = "Time Over";
 inline constexpr const char* kDefaultTransferProfileName = "R1.ini";
 
 // A Data Length of 0 stands for this many bytes, which is also the largest the packet header
-// can carry; every packet size is a multiple of the small packet.
+// can carry; every packet size is a multiple of the small packet (transfer::kSmallPacketBytes).
 inline constexpr int32_t kDefaultDataLength = 0x10000;
-inline constexpr int32_t kSmallPacketBytes = 64;
 
 // Value forms: nothing when the text is invalid. A size is decimal, or decimal followed by K
 // (KiB) or M (MiB); an address is decimal, 0x followed by hexadecimal, or hexadecimal followed

@@ -42,13 +42,10 @@ bool WritePair(const UpdateRunSetup& setup, const std::string& engineCode, const
 
 bool SendResultFrame(const UpdateRunSetup& setup, bool success) {
     UsbLink& link = setup.transfer->link();
-    // 09, whether every pair succeeded, 00 00.
-    uint8_t frame[usb::kResultBytes] = {};
-    frame[usb::kCommandOffset] = usb::kResult;
-    frame[usb::kResultFlagOffset] = success ? usb::kResultSucceeded : usb::kResultFailed;
+    const usb::Frame frame = usb::ResultFrame(success);
     link.open();  // a missing instrument shows in the write's status
     bool told = true;
-    if (link.write(frame, sizeof frame) != TransferStatus::Complete) {
+    if (link.write(frame.data(), frame.size()) != TransferStatus::Complete) {
         ShowInformation(*setup.notifier, "Error", "write usb failed when send 09 command ");
         told = false;
     }

@@ -1,22 +1,17 @@
 #include "usb/DriverPipeDevice.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
+#include "text/AsciiCase.h"
 #include "usb/DriverPipeIdentity.h"
 #include "usb/InterfaceLocator.h"
 #include "usb/TransferTrace.h"
 
 namespace harmoload {
 namespace {
-
-SystemClock& DefaultClock() {
-    static SystemClock clock;
-    return clock;
-}
 
 std::string PipeOpenMessage(const char* direction, std::string_view pipe) {
     return std::string("Error opening ") + direction + " device: " + std::string(pipe) +
@@ -48,8 +43,8 @@ void DriverPipeDevice::enumerate() {
         if (path.empty()) {
             continue;
         }
-        std::transform(path.begin(), path.end(), path.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        // The ASCII letters only: the locale must not change what the mark is compared with.
+        path = AsciiUpperCase(path);
         if (path.find(usb::kInstrumentPathMark) != std::string::npos) {
             found_.push_back(static_cast<uint32_t>(i));
         }

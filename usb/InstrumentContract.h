@@ -95,6 +95,13 @@ inline Frame HeaderFrame(uint32_t address, uint32_t length, uint16_t sum) {
     WriteLittleEndian16(&frame[kHeaderSumOffset], sum);
     return frame;
 }
+// 09, whether every pair succeeded, 00 00: the last frame of an update run.
+inline Frame ResultFrame(bool success) {
+    Frame frame(kResultBytes, 0x00);
+    frame[kCommandOffset] = kResult;
+    frame[kResultFlagOffset] = success ? kResultSucceeded : kResultFailed;
+    return frame;
+}
 // size: kFlashSumRequestBytes or kPacketSumRequestBytes.
 inline Frame SumRequestFrame(uint32_t address, uint32_t length, size_t size) {
     Frame frame(size, 0x00);

@@ -14,11 +14,6 @@
 namespace harmoload {
 namespace {
 
-SystemClock& DefaultClock() {
-    static SystemClock clock;
-    return clock;
-}
-
 bool IsPermissionError(int errorNumber) {
     return errorNumber == usb::kErrnoNotPermitted || errorNumber == usb::kErrnoAccessDenied;
 }

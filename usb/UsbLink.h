@@ -67,6 +67,8 @@ class UsbLink {
     void drainPendingAnswers(size_t count);
 
     LinkMode mode() const { return mode_; }
+    // Why the last open found no instrument through libusb, when the library could tell.
+    LibusbOpenFailure openFailure() const { return libusb_.openFailure(); }
     LibusbDevice& libusb() { return libusb_; }
     DriverPipeDevice& pipes() { return pipes_; }
 

@@ -1,5 +1,7 @@
 #include "platform/CodePage.h"
 
+#include "bytes/LittleEndian.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -70,21 +72,13 @@ std::u16string IconvToUtf16(const char* codePage, std::string_view text) {
     if (!bytes) {
         return Utf8ToUtf16(text);
     }
-    std::u16string out;
-    for (size_t i = 0; i + 1 < bytes->size(); i += 2) {
-        out += static_cast<char16_t>(static_cast<uint8_t>((*bytes)[i]) |
-                                     (static_cast<uint8_t>((*bytes)[i + 1]) << 8));
-    }
-    return out;
+    return ReadUtf16LittleEndian(*bytes);
 }
 
 // A character the code page lacks becomes '?'.
 std::string IconvFromUtf16(const char* codePage, std::u16string_view text) {
     std::string input;
-    for (char16_t unit : text) {
-        input += static_cast<char>(unit & 0xFF);
-        input += static_cast<char>(unit >> 8);
-    }
+    AppendUtf16LittleEndian(input, text);
     std::optional<std::string> out = Iconv(codePage, "UTF-16LE", std::move(input), "?", 2);
     return out ? std::move(*out) : Utf16ToUtf8(text);
 }

@@ -253,7 +253,7 @@ TEST(ProgressDisplay, PlainOutputPrintsALineAtEveryTenth) {
 TEST(ProgressDisplay, AFlashRunsFirstEventSetsTheTotalThenTheStepsMove) {
     std::ostringstream out;
     VirtualClock clock;
-    ProgressDisplay display(out, clock, true);
+    ProgressDisplay display(out, clock, true, [] { return 120; });
     display.startPair("Pair 2", 4096);
     display.post(Steps(ProgressEngine::Flash, 0, 4));
     clock.sleep(std::chrono::milliseconds(1000));
@@ -266,7 +266,7 @@ TEST(ProgressDisplay, AFlashRunsFirstEventSetsTheTotalThenTheStepsMove) {
 TEST(ProgressDisplay, AFlashPairsBarNamesThePhaseAsItChanges) {
     std::ostringstream out;
     VirtualClock clock;
-    ProgressDisplay display(out, clock, true);
+    ProgressDisplay display(out, clock, true, [] { return 120; });
     display.startPair("Pair 2", 4096);
     display.post(Steps(ProgressEngine::Flash, 0, 6));
     display.post(Phase(FlashPhase::Erasing, 1, 2));
@@ -274,6 +274,44 @@ TEST(ProgressDisplay, AFlashPairsBarNamesThePhaseAsItChanges) {
     display.post(Phase(FlashPhase::Verifying, 2, 2));
     const std::string last = out.str().substr(out.str().rfind('\r'));
     EXPECT_NE(last.find("verifying sector 2 of 2"), std::string::npos) << last;
+}
+
+// The bar as the terminal shows it after the last redraw.
+std::string LastBar(const std::ostringstream& out) {
+    return out.str().substr(out.str().rfind('\r') + 1);
+}
+
+TEST(ProgressDisplay, TheBarFitsTheTerminalAsItIsResizedAndKeepsThePhase) {
+    std::ostringstream out;
+    VirtualClock clock;
+    int columns = 140;
+    ProgressDisplay display(out, clock, true, [&] { return columns; });
+    display.startPair("Pair 2 (R2, flash)", 16000);
+    display.post(Steps(ProgressEngine::Flash, 0, 12));
+    clock.sleep(std::chrono::milliseconds(1000));
+    display.post({.engine = ProgressEngine::Flash,
+                  .done = 11,
+                  .total = 12,
+                  .phase = FlashPhase::Verifying,
+                  .sector = 4,
+                  .sectors = 4});
+    // Narrower, each width drops the least useful part left: the rate, the time left, the
+    // bytes, the bar, then the label's end. The line never reaches the last column.
+    const std::vector<std::string> parts = {"/s", "00:01 left", "14.3 KiB / 15.6 KiB", "[###",
+                                            "(R2, flash)"};
+    for (const auto& [width, shown] : std::vector<std::pair<int, size_t>>{
+             {140, 5}, {100, 4}, {90, 3}, {80, 2}, {60, 1}, {40, 0}}) {
+        columns = width;
+        display.post(Phase(FlashPhase::Verifying, 4, 4));
+        const std::string bar = LastBar(out);
+        EXPECT_EQ(bar.size(), static_cast<size_t>(width - 1)) << bar;
+        EXPECT_NE(bar.find(" 91%"), std::string::npos) << bar;
+        EXPECT_NE(bar.find("  verifying sector 4 of 4"), std::string::npos) << bar;
+        for (size_t i = 0; i < parts.size(); ++i) {
+            EXPECT_EQ(bar.find(parts[i]) != std::string::npos, i >= parts.size() - shown)
+                << width << " columns, " << parts[i] << ": " << bar;
+        }
+    }
 }
 
 }  // namespace
