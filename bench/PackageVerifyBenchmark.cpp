@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ini/IniFile.h"
 #include "package/PackageBuilder.h"
 #include "package/PackageSum.h"
 #include "package/PackageVerifier.h"
@@ -129,9 +130,27 @@ void BM_PackageSum(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
 }
 
+// Reading a 10 MB value from an INI file: the time the INI tests leave to the benchmarks (they
+// count the reads it takes instead).
+void BM_IniTenMegabyteValue(benchmark::State& state) {
+    const std::string path =
+        Environment("HARMOLOAD_BENCH_PACKAGE", "/tmp/harmoload-bench.DAT") + ".long.ini";
+    const std::string text = "[S]\r\nk=" + std::string(10 * 1000 * 1000, 'v') + "\r\n";
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fclose(out);
+    IniFile ini;
+    ini.setFile(path);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ini.readValue("S", "k", ""));
+    }
+    DeleteFileAt(path);
+}
+
 BENCHMARK(BM_ReadOnce)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_VerifyPackage)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_PackageSum);
+BENCHMARK(BM_IniTenMegabyteValue)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace harmoload

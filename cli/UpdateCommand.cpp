@@ -69,7 +69,8 @@ class UpdateNotifier final : public Notifier {
 };
 
 MessageAnswer AskOnTerminal(const Message& message, std::istream& in, std::ostream& err) {
-    err << message.caption << ": " << message.text << " [y/N] ";
+    err << TerminalText(message.caption) << ": " << TerminalText(message.text, LineBreaks::Keep)
+        << " [y/N] ";
     err.flush();
     std::string line;
     std::getline(in, line);
@@ -108,9 +109,11 @@ int UpdateInstrument(const RunContext& context, bool assumeYes, std::istream& in
     ProgressDisplay display(out, clock, terminal,
                             [] { return TerminalColumns(StandardStream::Output); });
     UpdateNotifier notifier(console, display, options.json);
+    // Whether the instrument was told the outcome by the result frame: never before the run.
+    bool resultFrame = false;
     auto result = [&](bool ok, int code) {
         if (options.json) {
-            WriteJsonLine(out, {{"event", "result"}, {"ok", ok}});
+            WriteJsonLine(out, {{"event", "result"}, {"ok", ok}, {"resultFrame", resultFrame}});
         }
         return code;
     };
@@ -135,7 +138,9 @@ int UpdateInstrument(const RunContext& context, bool assumeYes, std::istream& in
         } else {
             // What the user does next: the package names the keys that start update mode.
             err << "No instrument found: start the instrument in its update mode and connect it.\n"
-                << HoldKeySentence(context.languageTable, context.package.record.holdKeys) << '\n';
+                << TerminalText(
+                       HoldKeySentence(context.languageTable, context.package.record.holdKeys))
+                << '\n';
         }
         return result(false, kExitNoInstrument);
     }
@@ -173,6 +178,14 @@ int UpdateInstrument(const RunContext& context, bool assumeYes, std::istream& in
                 << EngineName(pair.engine) << "): " << (pair.ok ? "written" : "failed") << '\n';
         }
     };
+    setup.resultFrameSent = [&](bool told) {
+        resultFrame = told;
+        if (!options.json) {
+            out << (told ? "The instrument was told the outcome.\n"
+                         : "The instrument could not be told the outcome: the result frame "
+                           "failed.\n");
+        }
+    };
     bool ok = false;
     if (context.catchInterrupts) {
         const UpdateInterrupts interrupts(context.stop);
@@ -198,7 +211,7 @@ int FailingSafely(bool json, std::ostream& out, std::ostream& err, Run run) {
     }
     err << "The update failed: " << failure << '\n';
     if (json) {
-        WriteJsonLine(out, {{"event", "result"}, {"ok", false}});
+        WriteJsonLine(out, {{"event", "result"}, {"ok", false}, {"resultFrame", false}});
     }
     return kExitFailed;
 }
@@ -309,7 +322,8 @@ int UpdateBench(const RunContext& shared, const std::vector<AttachedInstrument>&
                 if (ownLinks.prepare(TracePathFor(options.tracePath, instrument.device), false,
                                      runClock, runErr)) {
                     if (options.json) {
-                        WriteJsonLine(runOut, {{"event", "result"}, {"ok", false}});
+                        WriteJsonLine(runOut,
+                                      {{"event", "result"}, {"ok", false}, {"resultFrame", false}});
                     }
                     return;
                 }
@@ -342,7 +356,7 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
     }
     auto result = [&](bool ok, int code) {
         if (options.json) {
-            WriteJsonLine(out, {{"event", "result"}, {"ok", ok}});
+            WriteJsonLine(out, {{"event", "result"}, {"ok", ok}, {"resultFrame", false}});
         }
         return code;
     };
@@ -372,7 +386,7 @@ int UpdateFromPackage(const UpdateOptions& options, const IniFile& languageTable
         if (instruments.empty()) {
             err << "No instrument found: start the instruments in their update mode and connect "
                    "them.\n"
-                << HoldKeySentence(languageTable, package.record.holdKeys) << '\n';
+                << TerminalText(HoldKeySentence(languageTable, package.record.holdKeys)) << '\n';
             if (options.json) {
                 WriteSummary(options, {}, {}, out);
             }

@@ -18,6 +18,9 @@ constexpr EngineMessageKind kFatal = EngineMessageKind::Error;
 
 constexpr const char* kProfileFaultMessage = "some fault errors in configure file";
 constexpr const char* kRunFailedMessage = "Update file failed";
+constexpr const char* kNoDataMessage =
+    "The data file holds nothing to write after the file offset in section - [File Offset]";
+constexpr uint8_t kErasedByte = 0xFF;
 
 }  // namespace
 
@@ -148,14 +151,16 @@ bool FlashCommandEngine::runSteps(const std::string& dataPath) {
         return false;
     }
 
+    // The data is loaded and checked before the instrument is touched: a file with nothing to
+    // write must not cost the instrument its first sector.
+    if (!loadData(dataPath)) {
+        return false;
+    }
     if (!link_.open()) {
         return fail("open usb device failed");
     }
     if (!handshake()) {
         return fail("handshake with usb device failed");
-    }
-    if (!loadData(dataPath)) {
-        return false;
     }
     // The data ends inside sector N - 1 (or exactly at its end).
     const size_t sectors = profile_.sectorAddresses.size();
@@ -186,6 +191,9 @@ bool FlashCommandEngine::loadData(const std::string& dataPath) {
     if (skipped > fileLength) {
         return fail("The file offset in section - [File Offset] is lager than the file size");
     }
+    if (skipped == fileLength) {
+        return fail(kNoDataMessage);
+    }
     // The capacity is known before the data is read, so that a file too large for the sectors
     // is refused without being loaded. Reserved sectors count toward it; the last sector has
     // the size of the one before it.
@@ -200,9 +208,19 @@ bool FlashCommandEngine::loadData(const std::string& dataPath) {
     if (!dataFile_.readAt(0, data_.data(), data_.size())) {
         return fail("open data file failed");
     }
+    if (dataCheck_ && !dataCheck_(data_)) {
+        return false;
+    }
     fileLength_ = fileLength;
     workingStart_ = static_cast<size_t>(skipped);
     remainingLength_ = fileLength - skipped;
+    // The engine moves whole words: an odd last byte goes as a last word whose other byte is
+    // the erased value, so that programming leaves that byte as it was, and the word is summed
+    // and verified like any other.
+    if (remainingLength_ % 2 != 0) {
+        data_.push_back(kErasedByte);
+        ++remainingLength_;
+    }
     return true;
 }
 

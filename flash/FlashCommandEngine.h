@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,11 @@ class FlashCommandEngine {
     // Empty: the program directory's R2.ini.
     void setProfilePath(std::string path) { profilePath_ = std::move(path); }
     const std::string& profilePath() const { return profilePath_; }
+    // Judges the data file's bytes as the run loaded them, before any reaches the instrument:
+    // false ends the run (the check shows its own message). Empty: every file is taken.
+    void setDataCheck(std::function<bool(const std::vector<uint8_t>&)> check) {
+        dataCheck_ = std::move(check);
+    }
 
     // Writes the file at dataPath into the instrument's flash: true when every sector in use
     // was erased, written and verified. Shows its own messages, the last of them "Update file
@@ -91,6 +97,7 @@ class FlashCommandEngine {
     Notifier* notifier_;
     Clock& clock_;
     std::string profilePath_;
+    std::function<bool(const std::vector<uint8_t>&)> dataCheck_;
     FlashProfile profile_;
 
     // The run's state.

@@ -48,6 +48,7 @@ bool FlashCommandEngine::handshake() {
         }
         if (exchanged) {
             if (answer == usb::kReady) {
+                link_.forgetOwedAnswers();
                 return true;
             }
             if (++wrongAnswers > flash::kHandshakeWrongAnswerLimit) {
@@ -107,8 +108,10 @@ bool FlashCommandEngine::eraseSector(size_t i) {
         std::array<uint8_t, usb::kErasePollAnswerBytes> answer{};
         usb::ExpectNoAnswer16(&answer[usb::kErasePollWordOffset],
                               static_cast<uint16_t>(profile_.eraseCheckValue));
-        const bool read = Complete(link_.read(answer.data(), answer.size()));
-        const bool answered = sent && read;
+        // An answer shorter than a poll's, none included, is no answer: firmware that answers
+        // with empty packets must still end the erase as a silent instrument does.
+        const bool answered = sent && Complete(link_.readAnswer(answer.data(), answer.size())) &&
+                              link_.lastReadBytes() == answer.size();
         const int32_t value = ReadLittleEndian16(&answer[usb::kErasePollWordOffset]);
         if (answered && value == profile_.eraseCheckValue) {
             if (++goodReads >= flash::kGoodPollsNeeded) {
@@ -145,7 +148,7 @@ bool FlashCommandEngine::exchangeTemplate(const Frame& frame, int retries) {
             return false;
         }
         usb::ExpectNoAnswer(echo.data(), frame.data(), frame.size());
-        if (!Complete(link_.read(echo.data(), echo.size()))) {
+        if (!Complete(link_.readAnswer(echo.data(), echo.size()))) {
             return false;
         }
         if (echo == frame) {
@@ -171,7 +174,7 @@ bool FlashCommandEngine::programSectorBuffered(size_t i) {
 
 bool FlashCommandEngine::writeSectorData(size_t i) {
     uint32_t address = static_cast<uint32_t>(flash::SectorAddress(profile_, i));
-    // The last sector in use takes the rest of the data; an odd last byte is not sent.
+    // The last sector in use takes the rest of the data, padded to whole words when loaded.
     const int64_t bytes = i + 1 == sectorsInUse_ ? remainingLength_ - bytesAccounted_
                                                  : flash::SectorSize(profile_, i);
     const int64_t blockWords = profile_.blockSize;
@@ -205,7 +208,7 @@ bool FlashCommandEngine::writeSectorData(size_t i) {
             std::array<uint8_t, usb::kHeaderBytes> echo{};
             usb::ExpectNoAnswer(echo.data(), header.data(), echo.size());
             if (!Complete(link_.write(header.data(), header.size())) ||
-                !Complete(link_.read(echo.data(), echo.size())) ||
+                !Complete(link_.readAnswer(echo.data(), echo.size())) ||
                 !std::equal(header.begin(), header.begin() + flash::kHeaderEchoComparedBytes,
                             echo.begin())) {
                 return false;
@@ -213,13 +216,13 @@ bool FlashCommandEngine::writeSectorData(size_t i) {
             uint8_t verdict = 0;
             usb::ExpectNoAnswer(&verdict, &usb::kSumMatched, 1);
             if (!Complete(link_.write(block.data(), static_cast<size_t>(blockBytes))) ||
-                !Complete(link_.read(&verdict, 1))) {
+                !Complete(link_.readAnswer(&verdict, 1, {usb::kSumMatched, 1}))) {
                 return false;
             }
             if (verdict == usb::kSumMatched) {
                 uint8_t ended = 0;
                 usb::ExpectNoAnswer(&ended, &usb::kWritingEnded, 1);
-                if (!Complete(link_.read(&ended, 1)) || ended != usb::kWritingEnded) {
+                if (!Complete(link_.readAnswer(&ended, 1)) || ended != usb::kWritingEnded) {
                     return false;
                 }
                 resends = 0;
@@ -244,7 +247,7 @@ bool FlashCommandEngine::verifySector(uint32_t address, uint32_t words, uint16_t
     }
     std::array<uint8_t, usb::kSumAnswerBytes> answer{};
     usb::ExpectNoAnswer16(&answer[usb::kSumAnswerSumOffset], sum);
-    if (!Complete(link_.read(answer.data(), answer.size()))) {
+    if (!Complete(link_.readAnswer(answer.data(), answer.size()))) {
         return false;
     }
     return ReadLittleEndian16(&answer[usb::kSumAnswerSumOffset]) == sum;

@@ -1,11 +1,13 @@
-// Runs whole updates of one engine, with the sample profiles, against a simulated instrument
-// that commits the faults the input schedules: transfers that fail, an instrument that falls
-// silent, answers that come back short, empty or altered, writes that move only part of their
-// bytes. Besides the sanitizers' findings it stops on a run that goes on more than five minutes
-// after the instrument fell silent, or more than an hour in all, and on a run that reports
-// success while the instrument does not hold exactly the data.
+// Runs whole updates of a two-pair package (unpacking, the packet transfer, the flash commands
+// and the result frame) with the sample profiles, against a simulated instrument that commits
+// the faults the input schedules: transfers that fail, an instrument that falls silent, answers
+// that come back short, empty, altered or one read late, writes that move only part of their
+// bytes. The flash data repeats from sector to sector, so that a sum read for the wrong sector
+// would agree. Besides the sanitizers' findings it stops on a run that goes on more than five
+// minutes after the instrument fell silent, or more than an hour in all, and on a run that
+// reports success while the instrument does not hold exactly the data.
 //
-// Input: one byte whose lowest bit picks the engine (1: packet transfer, 0: flash command),
+// Input: one byte whose lowest bit picks the order of the pairs (1: packet transfer first),
 // then records of four bytes: fault kind, ordinal (two bytes, big-endian) and an argument.
 
 #include <unistd.h>
@@ -21,10 +23,13 @@
 #include <vector>
 
 #include "flash/FlashCommandEngine.h"
+#include "package/PackageBuilder.h"
+#include "package/PackageVerifier.h"
 #include "platform/Notifier.h"
 #include "platform/testing/VirtualClock.h"
 #include "sim/SimulatedUsb.h"
 #include "transfer/PacketTransferEngine.h"
+#include "update/UpdateRun.h"
 
 namespace {
 
@@ -33,8 +38,8 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr size_t kRecordSize = 4;
 constexpr size_t kMaxRecords = 24;
-// Fault-free runs take about 150 transfers; later ordinals reach the retries that faults cause.
-constexpr int kOrdinals = 512;
+// Fault-free runs take some 400 transfers; later ordinals reach the retries that faults cause.
+constexpr int kOrdinals = 1024;
 constexpr auto kSilenceBound = std::chrono::minutes(5);
 constexpr auto kRunBound = std::chrono::hours(1);
 
@@ -66,7 +71,7 @@ sim::InstrumentFaults Schedule(const uint8_t* data, size_t size) {
         const int ordinal = (data[at + 1] << 8 | data[at + 2]) % kOrdinals + 1;
         const uint8_t argument = data[at + 3];
         const int code = argument % 2 == 0 ? sim::kTimedOut : sim::kGone;
-        switch (kind % 12) {
+        switch (kind % 13) {
             case 0:
                 faults.unplugAtTransfer = ordinal;
                 break;
@@ -102,6 +107,9 @@ sim::InstrumentFaults Schedule(const uint8_t* data, size_t size) {
             case 10:
                 faults.wrongSums.insert(ordinal);
                 break;
+            case 11:
+                faults.lateAnswers.insert(ordinal);
+                break;
             default:
                 faults.wrongHandshakes = argument % 32;
                 break;
@@ -134,37 +142,51 @@ std::string WriteData(const std::string& name, const Bytes& data) {
     return path;
 }
 
-// The flash engine over one sector and a little of a second, with the sample profile's 64 KiB
-// sectors.
-bool RunFlash(sim::SimulatedUsb& usb, VirtualClock& clock, Notifier& notifier) {
-    static const Bytes data = Pattern(65536 + 600);
-    static const std::string dataPath = WriteData("FLASH.BIN", data);
-    FlashCommandEngine engine(notifier, clock);
-    sim::BindToSimulator(engine.link(), usb, clock);
-    engine.link().setConsole(Discard());
-    engine.setProfilePath(std::string(HARMOLOAD_EXAMPLES_DIR) + "/R2.ini");
-    const bool ok = engine.run(dataPath);
-    if (ok && usb.instrument().flash().bytes(0, data.size() / 2) != data) {
-        std::abort();
-    }
-    return ok;
+// Two sectors of the same bytes and an odd 601 bytes of a third, with the sample profile's
+// 64 KiB sectors: the odd last byte goes as a word padded with 0xFF.
+const Bytes& FlashData() {
+    static const Bytes data = [] {
+        const Bytes sector = Pattern(65536);
+        Bytes bytes = sector;
+        bytes.insert(bytes.end(), sector.begin(), sector.end());
+        bytes.insert(bytes.end(), sector.begin(), sector.begin() + 601);
+        return bytes;
+    }();
+    return data;
 }
 
-// The packet transfer of three packets of the sample's 4 KiB.
-bool RunTransfer(sim::SimulatedUsb& usb, VirtualClock& clock, Notifier& notifier) {
+// Three packets of the sample's 4 KiB.
+const Bytes& TransferData() {
     static const Bytes data = Pattern(9000);
-    static const std::string dataPath = WriteData("TRANSFER.BIN", data);
-    PacketTransferEngine engine(notifier, clock);
-    sim::BindToSimulator(engine.link(), usb, clock);
-    engine.link().setConsole(Discard());
-    engine.setProfilePath(std::string(HARMOLOAD_EXAMPLES_DIR) + "/R1.ini");
-    const bool ok = engine.run(dataPath);
-    engine.link().close();
-    if (ok && usb.instrument().target().read(kTransferStart, static_cast<uint32_t>(data.size())) !=
-                  data) {
-        std::abort();
-    }
-    return ok;
+    return data;
+}
+
+// The package, built once; first: which pair comes first.
+const std::string& Package(bool transferFirst) {
+    static const auto build = [](bool first) {
+        const std::string examples = HARMOLOAD_EXAMPLES_DIR;
+        const PackagePair transfer{"R1", examples + "/R1.ini", WriteData("R1.BIN", TransferData())};
+        const PackagePair flash{"R2", examples + "/R2.ini", WriteData("R2.BIN", FlashData())};
+        const std::string path = WorkFolder() + (first ? "transfer-first.DAT" : "flash-first.DAT");
+        SilentNotifier notifier;
+        if (!BuildPackage(
+                {"M", "V", {}, first ? std::vector{transfer, flash} : std::vector{flash, transfer}},
+                path, notifier)) {
+            std::abort();
+        }
+        return path;
+    };
+    static const std::string transferFirstPath = build(true);
+    static const std::string flashFirstPath = build(false);
+    return transferFirst ? transferFirstPath : flashFirstPath;
+}
+
+bool HoldsTheData(sim::SimulatedInstrument& instrument) {
+    Bytes flash = FlashData();
+    flash.push_back(0xFF);
+    return instrument.flash().bytes(0, static_cast<uint32_t>(flash.size() / 2)) == flash &&
+           instrument.target().read(kTransferStart, static_cast<uint32_t>(TransferData().size())) ==
+               TransferData();
 }
 
 }  // namespace
@@ -173,6 +195,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) {
         return 0;
     }
+    const std::string& packagePath = Package((data[0] & 1) != 0);
+    OpenedPackage package;
+    if (ReadPackage(packagePath, package) != PackageFault::None) {
+        std::abort();
+    }
     sim::SimulatorOptions options;
     // The first sectors of the sample profile's flash are all a run reaches.
     options.config.flash = sim::FlashGeometry::Uniform(0x8000, 4);
@@ -180,8 +207,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VirtualClock clock;
     SilentNotifier notifier;
     sim::SimulatedUsb usb(clock, options);
-    const bool transfer = (data[0] & 1) != 0;
-    const bool ok = transfer ? RunTransfer(usb, clock, notifier) : RunFlash(usb, clock, notifier);
+    PacketTransferEngine transfer(notifier, clock);
+    FlashCommandEngine flash(notifier, clock);
+    for (UsbLink* link : {&transfer.link(), &flash.link()}) {
+        sim::BindToSimulator(*link, usb, clock);
+        link->setConsole(Discard());
+    }
+    const IniFile noTable;
+    UpdateRunSetup setup;
+    setup.packagePath = packagePath;
+    setup.package = package.record;
+    setup.workFolder = WorkFolder();
+    setup.transfer = &transfer;
+    setup.flash = &flash;
+    setup.notifier = &notifier;
+    setup.languageTable = &noTable;
+    const bool ok = RunUpdate(setup);
+    if (ok && !HoldsTheData(usb.instrument())) {
+        std::abort();
+    }
     if (const auto silentSince = usb.instrument().silentSince()) {
         if (ok || clock.now() - *silentSince > kSilenceBound) {
             std::abort();

@@ -37,6 +37,7 @@ std::string IniFile::readValue(std::optional<std::string_view> section,
     for (;;) {
         // The service writes the terminating zero itself.
         const auto buffer = std::make_unique_for_overwrite<char16_t[]>(size + 1);
+        ++serviceReads_;
         const uint32_t length = ReadPrivateProfileString(wideSection, wideKey, wideDefault,
                                                          buffer.get(), size, filePath);
         // A value that filled the buffer may have been cut: read again with more room.

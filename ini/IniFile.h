@@ -2,6 +2,7 @@
 // A small reader of private-profile (INI) files: the language tables and the transfer profile.
 // Nothing is cached; every lookup reads the file again.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,9 +31,13 @@ class IniFile {
     }
 
     const std::optional<std::string>& path() const { return path_; }
+    // How many times readValue has asked the private-profile service so far: the work a long
+    // value costs, counted.
+    uint64_t serviceReads() const { return serviceReads_; }
 
   private:
     std::optional<std::string> path_;
+    mutable uint64_t serviceReads_ = 0;
 };
 
 }  // namespace harmoload

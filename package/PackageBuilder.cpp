@@ -40,6 +40,9 @@ bool ToFixedText(Notifier& notifier, const std::string& what, const std::string&
     return true;
 }
 
+// The name the package is written under until it is whole.
+constexpr const char* kPartialOutputSuffix = ".part";
+
 struct Input {
     BinaryFile file;
     uint64_t size = 0;
@@ -144,8 +147,11 @@ bool BuildPackage(const PackageContents& contents, const std::string& outPath, N
                                     " bytes; its 32-bit offsets reach only 4294967295.");
     }
 
+    // The package is written beside the output and put in its place only when whole: a
+    // failed copy leaves a package already there as it was.
+    const std::string partPath = outPath + kPartialOutputSuffix;
     BinaryFile out;
-    if (!out.open(outPath, FileAccess::CreateWrite)) {
+    if (!out.open(partPath, FileAccess::CreateWrite)) {
         return Refuse(notifier, "Cannot write the package \"" + outPath + "\".");
     }
     const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kCopyBufferBytes);
@@ -166,9 +172,14 @@ bool BuildPackage(const PackageContents& contents, const std::string& outPath, N
         SealBlock(block);
     }
     SealBlock(headers.data());
-    if (!copied || !out.writeAt(0, headers.data(), headers.size())) {
-        out.close();
-        DeleteFileAt(outPath);
+    const bool written = copied && out.writeAt(0, headers.data(), headers.size());
+    out.close();
+    for (size_t i = 0; i < contents.pairs.size(); ++i) {
+        configs[i].file.close();  // Windows replaces no file that is open, an input included
+        datas[i].file.close();
+    }
+    if (!written || !MoveFileOver(partPath, outPath)) {
+        DeleteFileAt(partPath);
         return Refuse(notifier, "Cannot write the package \"" + outPath +
                                     "\": an input could not be read or the output written.");
     }

@@ -47,8 +47,11 @@ std::string InFolder(const std::string& folder, const char* name) {
 
 std::optional<uint32_t> UnpackFile(const std::string& packagePath, const std::string& targetPath,
                                    uint32_t offset, uint32_t size, LineEnds lineEnds) {
+    // A file left there (by an earlier pair) goes first: the target is created here, never
+    // opened through a link someone put in its place.
+    DeleteFileAt(targetPath);
     BinaryFile target;
-    if (!target.open(targetPath, FileAccess::CreateWrite)) {
+    if (!target.open(targetPath, FileAccess::CreateNew)) {
         return std::nullopt;
     }
     BinaryFile package;

@@ -18,7 +18,8 @@ enum class LineEnds {
     CrLf,  // every 0x0A written as 0x0D 0x0A, as a text-mode write does
 };
 
-// Writes size bytes at offset of the package to target, created or emptied first, and returns
+// Writes size bytes at offset of the package to target, created anew (what was at the path is
+// deleted first; a link put there in the meantime fails the unpacking), and returns
 // the package sum of the bytes read (before any line-end translation), taken as they are copied.
 // Nothing when the target cannot be created, the package cannot be opened, the range reaches
 // past the end of the package (nothing unread is ever written) or a read or write fails; the

@@ -18,6 +18,9 @@ enum class FileAccess {
     Read,
     // Writing a file that is created or emptied.
     CreateWrite,
+    // Writing a file that is created here: fails when anything is at the path already, a link
+    // included, so that nothing planted there is followed or written through.
+    CreateNew,
 };
 
 class BinaryFile {

@@ -1,13 +1,9 @@
 #include "platform/PrivateTempFolder.h"
 
-#include <random>
-
 #include "platform/Files.h"
 
 namespace harmoload {
 namespace {
-
-constexpr int kNameAttempts = 100;
 
 std::string Utf8(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
@@ -25,23 +21,13 @@ PrivateTempFolder::PrivateTempFolder() {
         error_ = "the temporary folder is not usable: " + error.message();
         return;
     }
-    std::random_device random;
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::filesystem::path candidate =
-            base / ("harmoload-update-" + std::to_string(random()));
-        // Creation fails when the name is taken, so the folder is never someone else's.
-        if (std::filesystem::create_directory(candidate, error)) {
-            std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::replace, error);
-            path_ = candidate;
-            return;
-        }
-        if (error && error != std::errc::file_exists) {
-            break;
-        }
+    std::string why;
+    const std::string created = CreatePrivateFolder(Utf8(base / ""), "harmoload-update-", why);
+    if (created.empty()) {
+        error_ = "cannot create a folder in " + Utf8(base) + ": " + why;
+        return;
     }
-    error_ = "cannot create a folder in " + Utf8(base) +
-             (error ? ": " + error.message() : std::string());
+    path_ = std::filesystem::path(std::u8string(created.begin(), created.end()));
 }
 
 PrivateTempFolder::~PrivateTempFolder() {

@@ -140,6 +140,11 @@ void FlashMemory::program(uint32_t address, uint16_t value) {
 }
 
 uint16_t FlashMemory::wordSum(uint32_t address, uint32_t words) {
+    // A request over the whole 32-bit range must not keep the instrument summing for minutes.
+    if (words > config_.flash.totalWords) {
+        recordError("sum of " + std::to_string(words) + " words: more than the flash holds");
+        words = config_.flash.totalWords;
+    }
     uint32_t sum = 0;
     for (uint32_t i = 0; i < words; ++i) {
         sum += read(address + i);

@@ -32,7 +32,8 @@ class FlashMemory {
     // Programs one word; records an error when it is not erased or its sector is erasing.
     void program(uint32_t address, uint16_t value);
 
-    // 16-bit sum of the little-endian words from address on.
+    // 16-bit sum of the little-endian words from address on; at most the flash's size of them
+    // (a longer request is recorded as an error).
     uint16_t wordSum(uint32_t address, uint32_t words);
 
     // Words from address on, as read now.

@@ -43,6 +43,10 @@ struct InstrumentFaults {
     // 0: never; else from that transfer on the instrument is silent: every transfer waits its
     // whole time-out on the shared clock and fails with kTimedOut.
     int stallFromTransfer = 0;
+    // Read ordinals whose answer is not ready in time: the read waits its whole time-out and
+    // fails with kTimedOut, and the answer comes with the next read (an instrument slow to sum
+    // a large sector).
+    std::set<int> lateAnswers{};
     // Read ordinal -> how many bytes of its answer arrive (fewer than the answer; 0: none).
     // The rest of that answer is lost.
     std::map<int, size_t> shortAnswers{};

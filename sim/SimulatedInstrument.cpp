@@ -37,7 +37,15 @@ std::vector<std::string> SimulatedInstrument::errors() const {
 }
 
 void SimulatedInstrument::error(std::string text) {
-    errors_.push_back(std::move(text));
+    record(errors_, std::move(text));
+}
+
+void SimulatedInstrument::answer(std::vector<uint8_t> bytes) {
+    if (answers_.size() >= kPendingAnswersLimit) {
+        ++unrecorded_;  // a host that never reads loses what the full queue cannot take
+        return;
+    }
+    answers_.push_back(std::move(bytes));
 }
 
 // Counts one transfer; false once the instrument is gone.
@@ -134,6 +142,12 @@ int SimulatedInstrument::bulkRead(int endpoint, uint8_t* bytes, int size, int ti
         hit();
         return fault->second;
     }
+    if (faults_.lateAnswers.contains(reads_) && !answers_.empty()) {
+        hit();
+        clock_.sleep(std::chrono::milliseconds(timeoutMs));
+        lastError_ = "timeout";
+        return kTimedOut;
+    }
     if (answers_.empty()) {
         clock_.sleep(std::chrono::milliseconds(timeoutMs));
         lastError_ = "timeout";
@@ -180,22 +194,24 @@ void SimulatedInstrument::frame(const std::vector<uint8_t>& bytes) {
         answers_.clear();
         return;
     }
-    commands_.push_back(bytes);
+    record(commands_, bytes);
     const size_t size = bytes.size();
     switch (bytes[usb::kCommandOffset]) {
         case usb::kHandshake:
             handshake(bytes);
             return;
-        case usb::kBusCycle:
+        case usb::kBusCycle: {
             if (size != usb::kBusCycleBytes) {
                 break;
             }
             engine_ = Engine::Flash;
-            busCycles_.push_back({ReadLittleEndian32(&bytes[usb::kAddressOffset]),
-                                  ReadLittleEndian16(&bytes[usb::kBusCycleDataOffset])});
-            flash_.busCycle(busCycles_.back().address, busCycles_.back().data);
+            const BusCycle cycle{ReadLittleEndian32(&bytes[usb::kAddressOffset]),
+                                 ReadLittleEndian16(&bytes[usb::kBusCycleDataOffset])};
+            record(busCycles_, cycle);
+            flash_.busCycle(cycle.address, cycle.data);
             answer(bytes);
             return;
+        }
         case usb::kErasePoll: {
             if (size != usb::kErasePollBytes) {
                 break;
@@ -242,7 +258,7 @@ void SimulatedInstrument::frame(const std::vector<uint8_t>& bytes) {
             if (size != usb::kResultBytes) {
                 break;
             }
-            resultFlags_.push_back(bytes[usb::kResultFlagOffset]);
+            record(resultFlags_, bytes[usb::kResultFlagOffset]);
             answer(bytes);
             return;
         default:
@@ -271,7 +287,7 @@ void SimulatedInstrument::handshake(const std::vector<uint8_t>& bytes) {
         answer({faults_.wrongHandshakeAnswer});
         return;
     }
-    chipTypes_.push_back(bytes[usb::kHandshakeChipTypeOffset]);
+    record(chipTypes_, bytes[usb::kHandshakeChipTypeOffset]);
     answer({usb::kReady});
 }
 

@@ -29,6 +29,10 @@ namespace harmoload::sim {
 inline constexpr int kTimedOut = -116;             // libusb-win32's -ETIMEDOUT: nothing to read
 inline constexpr int kGone = usb::kLibusbIoError;  // the instrument is unplugged
 inline constexpr int kBadEndpoint = -22;  // -EINVAL: an endpoint the instrument does not have
+// How much the instrument keeps: records of what it was sent, and answers not yet read (a real
+// instrument's queue is short; one that fills is not added to).
+inline constexpr size_t kRecordedLimit = 1 << 16;
+inline constexpr size_t kPendingAnswersLimit = 256;
 // Answers of a misbehaving instrument.
 inline constexpr uint8_t kRefusedVerdict = 0xE4;
 inline constexpr uint8_t kWrongEndAnswer = 0x00;
@@ -69,8 +73,11 @@ class SimulatedInstrument {
     const std::vector<uint8_t>& chipTypes() const { return chipTypes_; }  // per accepted handshake
     const std::vector<BusCycle>& busCycles() const { return busCycles_; }
     const std::vector<uint8_t>& resultFlags() const { return resultFlags_; }
-    // Every host frame except the data after a header.
+    // Every host frame except the data after a header: the first kRecordedLimit of them, and of
+    // each record below, so that a peer's endless stream cannot grow them without bound.
     const std::vector<std::vector<uint8_t>>& commands() const { return commands_; }
+    // Frames, cycles, answers and errors past those limits, counted instead of kept.
+    int unrecorded() const { return unrecorded_; }
     int reads() const { return reads_; }
     int writes() const { return writes_; }
     // Answers of each kind given so far, as the faults count them.
@@ -114,7 +121,15 @@ class SimulatedInstrument {
     void data(const uint8_t* bytes, size_t size);
     void finishData();
     void sumRequest(const std::vector<uint8_t>& bytes);
-    void answer(std::vector<uint8_t> bytes) { answers_.push_back(std::move(bytes)); }
+    void answer(std::vector<uint8_t> bytes);
+    template <typename T>
+    void record(std::vector<T>& list, T item) {
+        if (list.size() < kRecordedLimit) {
+            list.push_back(std::move(item));
+        } else {
+            ++unrecorded_;
+        }
+    }
     void error(std::string text);
 
     Clock& clock_;
@@ -141,6 +156,7 @@ class SimulatedInstrument {
     int fillers_ = 0;
     int blocksAccepted_ = 0;
     int faultsHit_ = 0;
+    int unrecorded_ = 0;
     std::optional<std::chrono::milliseconds> silentSince_;
 
     std::vector<uint8_t> chipTypes_;

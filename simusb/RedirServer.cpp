@@ -71,7 +71,6 @@ bool RedirServer::listen(const ListenAddress& address, std::string& error) {
         }
         std::memcpy(local.sun_path, address.path.c_str(), address.path.size() + 1);
         listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        unlink(address.path.c_str());  // a socket left behind by an earlier run
         if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&local), sizeof local) ||
             ::listen(listener_, 1)) {
             error = "cannot listen on " + address.path + ": " + std::strerror(errno);

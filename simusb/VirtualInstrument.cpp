@@ -185,6 +185,9 @@ std::optional<UsbReply> VirtualInstrument::bulkIn(uint64_t id, uint8_t endpoint,
     if (halted(endpoint)) {
         return Stall();
     }
+    if (length > kMaxInTransferBytes) {
+        return Stall();  // no answer is that long: the request is refused, not allocated
+    }
     bool nothingToSay = false;
     UsbReply reply = read(endpoint, length, nothingToSay);
     if (nothingToSay) {

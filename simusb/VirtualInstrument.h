@@ -51,6 +51,8 @@ enum class StandardRequest : uint8_t {
     SetInterface = 11,
 };
 inline constexpr uint16_t kEndpointHaltFeature = 0;
+// The longest IN transfer the device takes; a peer asking for more is refused with a stall.
+inline constexpr size_t kMaxInTransferBytes = 64 * 1024;
 
 class VirtualInstrument {
   public:

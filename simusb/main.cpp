@@ -13,6 +13,7 @@
 #include "sim/SimulatedInstrument.h"
 #include "sim/SimulatorOptions.h"
 #include "simusb/InstrumentReport.h"
+#include "simusb/ListenPath.h"
 #include "simusb/RedirServer.h"
 #include "simusb/VirtualInstrument.h"
 
@@ -87,6 +88,10 @@ int main(int argc, char** argv) {
     sim::SimulatedInstrument instrument(clock, options->config, options->faults);
     simusb::VirtualInstrument device(instrument);
     simusb::RedirServer server(device, {options->present, verbose});
+    if (!address.path.empty() && !simusb::ClearStaleSocket(address.path, problem)) {
+        std::cerr << "harmoload-sim-usb: " << problem << "\n";
+        return kExitFailed;
+    }
     if (!server.listen(address, problem)) {
         std::cerr << "harmoload-sim-usb: " << problem << "\n";
         return kExitFailed;

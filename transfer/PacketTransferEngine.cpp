@@ -104,6 +104,7 @@ bool PacketTransferEngine::handshake() {
         clock_.sleep(transfer::kHandshakeWait);
         link_.read(&answer, 1);  // a failed read leaves the answer as it was
         if (answer == usb::kReady) {
+            link_.forgetOwedAnswers();
             return true;
         }
     }
@@ -136,6 +137,9 @@ bool PacketTransferEngine::loadData(std::vector<uint8_t>& data) {
         show("The data file cannot be read: " + dataPath_);
         return false;
     }
+    if (dataCheck_ && !dataCheck_(data)) {
+        return false;
+    }
     if (length < profile_.dataLength) {
         profile_.dataLength = static_cast<int32_t>(length);
     }
@@ -152,7 +156,7 @@ PacketTransferEngine::PacketOutcome PacketTransferEngine::sendPacket(int number,
     }
     clock_.sleep(transfer::kHeaderWaitPerKiB * (profile_.dataLength / 1024));
     usb::ExpectNoAnswer(answer_.data(), header.data(), header.size());
-    if (link_.read(answer_.data(), answer_.size()) != TransferStatus::Complete) {
+    if (link_.readAnswer(answer_.data(), answer_.size()) != TransferStatus::Complete) {
         show(Format("Read data message failed: Packet %d", number));
         return PacketOutcome::Failed;
     }
@@ -171,7 +175,7 @@ PacketTransferEngine::PacketOutcome PacketTransferEngine::sendPacket(int number,
     }
 
     usb::ExpectNoAnswer(answer_.data(), &usb::kSumMatched, 1);
-    if (link_.read(answer_.data(), 1) != TransferStatus::Complete) {
+    if (link_.readAnswer(answer_.data(), 1, {usb::kSumMatched, 1}) != TransferStatus::Complete) {
         show(Format("Read back message of checksum failed: Packet %d", number));
         return PacketOutcome::Failed;
     }
@@ -179,7 +183,7 @@ PacketTransferEngine::PacketOutcome PacketTransferEngine::sendPacket(int number,
         return PacketOutcome::SumMismatched;
     }
     usb::ExpectNoAnswer(answer_.data(), &usb::kWritingEnded, 1);
-    if (link_.read(answer_.data(), 1) != TransferStatus::Complete) {
+    if (link_.readAnswer(answer_.data(), 1) != TransferStatus::Complete) {
         show(Format("Read back message of writing end failed: Packet %d", number));
         return PacketOutcome::Failed;
     }
@@ -245,7 +249,7 @@ bool PacketTransferEngine::sendChecksum() {
     }
     std::array<uint8_t, usb::kSumAnswerBytes> answer{};
     usb::ExpectNoAnswer16(&answer[usb::kSumAnswerSumOffset], fileSum_);
-    if (link_.read(answer.data(), answer.size()) != TransferStatus::Complete) {
+    if (link_.readAnswer(answer.data(), answer.size()) != TransferStatus::Complete) {
         show("Read checksum message failed");
         return false;
     }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ class PacketTransferEngine {
     // Empty: the program directory's R1.ini.
     void setProfilePath(std::string path) { profilePath_ = std::move(path); }
     const std::string& profilePath() const { return profilePath_; }
+    // Judges the data file's bytes as the run loaded them, before any reaches the instrument:
+    // false ends the run (the check shows its own message). Empty: every file is taken.
+    void setDataCheck(std::function<bool(const std::vector<uint8_t>&)> check) {
+        dataCheck_ = std::move(check);
+    }
 
     // The whole transfer of the file at dataPath. A failing step shows its own message, then
     // the run's. The link is left open for the owner to close.
@@ -68,6 +74,7 @@ class PacketTransferEngine {
     TransferProfile profile_;
     std::string dataPath_;
     std::string profilePath_;
+    std::function<bool(const std::vector<uint8_t>&)> dataCheck_;
     uint32_t totalSent_ = 0;
     uint16_t fileSum_ = 0;
     // One answer buffer for every packet of a transfer, filled before each read with what

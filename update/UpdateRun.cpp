@@ -5,6 +5,7 @@
 
 #include "flash/FlashCommandEngine.h"
 #include "lang/LanguageTable.h"
+#include "package/PackageSum.h"
 #include "package/PackageUnpacker.h"
 #include "package/PackageVerifier.h"
 #include "platform/Notifier.h"
@@ -20,29 +21,33 @@ void ShowInformation(Notifier& notifier, const char* caption, std::string text) 
 }
 
 template <typename Engine>
-bool RunEngine(Engine& engine, const UpdateRunSetup& setup) {
+bool RunEngine(Engine& engine, const UpdateRunSetup& setup, const DataCheck& check) {
     engine.setNotifier(*setup.notifier);
     engine.setProfilePath(setup.workFolder + kTempIniName);
+    engine.setDataCheck(check);
     const bool ok = engine.run(setup.workFolder + kTempBinName);
+    engine.setDataCheck({});
     engine.link().close();
     return ok;
 }
 
 }  // namespace
 
-bool WritePair(const UpdateRunSetup& setup, const std::string& engineCode) {
+bool WritePair(const UpdateRunSetup& setup, const std::string& engineCode, const DataCheck& check) {
     if (EngineForCode(engineCode) == PairEngine::Transfer) {
-        return RunEngine(*setup.transfer, setup);
+        return RunEngine(*setup.transfer, setup, check);
     }
-    return RunEngine(*setup.flash, setup);
+    return RunEngine(*setup.flash, setup, check);
 }
 
-void SendResultFrame(const UpdateRunSetup& setup, bool success) {
+bool SendResultFrame(const UpdateRunSetup& setup, bool success) {
     UsbLink& link = setup.transfer->link();
     const usb::Frame frame = usb::ResultFrame(success);
     link.open();  // a missing instrument shows in the write's status
+    bool told = true;
     if (link.write(frame.data(), frame.size()) != TransferStatus::Complete) {
         ShowInformation(*setup.notifier, "Error", "write usb failed when send 09 command ");
+        told = false;
     }
     // The answer is not examined, but it must come whole: a read that delivers less still
     // counts as complete.
@@ -50,8 +55,10 @@ void SendResultFrame(const UpdateRunSetup& setup, bool success) {
     if (link.read(answer, sizeof answer) != TransferStatus::Complete ||
         link.lastReadBytes() < sizeof answer) {
         ShowInformation(*setup.notifier, "Error", "read usb failed after send 09 command ");
+        told = false;
     }
     link.close();
+    return told;
 }
 
 namespace {
@@ -62,7 +69,16 @@ bool UnpackAndWritePair(const UpdateRunSetup& setup, size_t i) {
     // the sums the package was verified with: such a pair has failed.
     switch (UnpackPair(setup.packagePath, setup.workFolder, pair)) {
         case PairUnpack::Unpacked:
-            return WritePair(setup, pair.engineCode);
+            // The sum is checked again on the bytes the engine loads, which are the bytes it
+            // writes: the unpacked file may have changed since it was checked.
+            return WritePair(setup, pair.engineCode, [&](const std::vector<uint8_t>& data) {
+                if (AddPackageSum(0, data.data(), data.size()) == pair.dataSum) {
+                    return true;
+                }
+                setup.notifier->showMessage(PackageFaultMessage(
+                    *setup.languageTable, DataFileSumFault(i), setup.packagePath));
+                return false;
+            });
         case PairUnpack::Failed:
             ShowInformation(*setup.notifier, "Error",
                             "Cannot unpack pair " + std::to_string(i + 1) +
@@ -131,7 +147,10 @@ bool RunUpdate(const UpdateRunSetup& setup) {
         ShowInformation(*setup.notifier, "Error", kRunStoppedMessage);
     }
 
-    SendResultFrame(setup, success);
+    const bool told = SendResultFrame(setup, success);
+    if (setup.resultFrameSent) {
+        setup.resultFrameSent(told);
+    }
     ShowInformation(*setup.notifier, success ? "Success" : "Error",
                     LookupText(*setup.languageTable, kLanguageSection,
                                success ? "IDS_UPDATE_SUCCESSFUL" : "IDS_UPDATE_FAILED"));

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ini/IniFile.h"
 #include "package/PackageRecord.h"
@@ -43,6 +44,9 @@ struct UpdateRunSetup {
     // Told before a pair is written (so a progress display can name it) and when it ends.
     std::function<void(const PairOutcome&, uint32_t dataSize)> pairStarting;
     std::function<void(const PairOutcome&)> pairFinished;
+    // Told after the result frame: whether it was written and its answer read whole. When it
+    // was not, the instrument may not know the outcome, though the run's own outcome stands.
+    std::function<void(bool told)> resultFrameSent;
 };
 
 // The message shown when a run ends because it was asked to stop.
@@ -55,12 +59,16 @@ inline constexpr const char* kRunStoppedMessage =
 // message; the run goes on to its result frame.
 bool RunUpdate(const UpdateRunSetup& setup);
 
+// What the engine's loaded data must pass before it is written; empty: any data.
+using DataCheck = std::function<bool(const std::vector<uint8_t>&)>;
+
 // The pair written by the engine its code selects ("R1" in any case: packet transfer), with the
-// engine's notifier and profile path set first and its link closed afterwards.
-bool WritePair(const UpdateRunSetup& setup, const std::string& engineCode);
+// engine's notifier, profile path and data check set first and its link closed afterwards.
+bool WritePair(const UpdateRunSetup& setup, const std::string& engineCode,
+               const DataCheck& check = {});
 
 // Sends the result frame on the packet-transfer engine's link and reads the answer, showing a
-// message for either step that fails.
-void SendResultFrame(const UpdateRunSetup& setup, bool success);
+// message for either step that fails; true when both steps succeeded.
+bool SendResultFrame(const UpdateRunSetup& setup, bool success);
 
 }  // namespace harmoload

@@ -198,6 +198,7 @@ void LibusbDevice::clearHalt(int endpoint) {
 // The instrument's IN endpoint is cleared, whatever it still had to say is read and dropped,
 // and a filler packet with one more read puts it back in step. The caller's buffer is untouched.
 void LibusbDevice::recoverRead() {
+    ++readRecoveries_;
     std::array<uint8_t, usb::kRecoveryFillerSize> scratch{};
     const int size = static_cast<int>(scratch.size());
     clearHalt(usb::kInEndpoint);

@@ -77,6 +77,9 @@ class LibusbDevice {
     TransferStatus read(uint8_t* buffer, size_t count);
     // Bytes the last read delivered: fewer than asked when the answer came short.
     size_t lastReadBytes() const { return lastReadBytes_; }
+    // Read recoveries run so far: after one the instrument has dropped whatever it still had
+    // to say.
+    int readRecoveries() const { return readRecoveries_; }
     // Writes count bytes to the OUT endpoint, opening the device first when it is closed
     // (silently NotOpen when it cannot). A write that fails, or moves fewer bytes than asked,
     // prints "error writing:" with the reason, runs the write recovery and is retried, at most
@@ -107,6 +110,7 @@ class LibusbDevice {
     LibusbHandle handle_ = nullptr;
     LibusbDeviceRef pinned_ = nullptr;
     size_t lastReadBytes_ = 0;
+    int readRecoveries_ = 0;
 };
 
 }  // namespace harmoload

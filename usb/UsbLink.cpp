@@ -98,12 +98,42 @@ void UsbLink::close() {
 bool UsbLink::sendDroppingAnswer(const uint8_t* frame, size_t count, size_t answerBytes) {
     std::vector<uint8_t> answer(answerBytes);
     if (mode_ == LinkMode::Libusb) {
-        write(frame, count);
-        read(answer.data(), answer.size());
+        // After a failed write no answer is owed, but the read is made all the same.
+        if (write(frame, count) == TransferStatus::Complete) {
+            readAnswer(answer.data(), answer.size());
+        } else {
+            read(answer.data(), answer.size());
+        }
         return true;
     }
     return write(frame, count) == TransferStatus::Complete &&
-           read(answer.data(), answer.size()) == TransferStatus::Complete;
+           readAnswer(answer.data(), answer.size()) == TransferStatus::Complete;
+}
+
+TransferStatus UsbLink::readAnswer(uint8_t* buffer, size_t count, AnswerFollowUp followUp) {
+    const int recoveries = libusb_.readRecoveries();
+    TransferStatus status = TransferStatus::Complete;
+    while (status == TransferStatus::Complete && !owedAnswers_.empty()) {
+        const OwedAnswer owed = owedAnswers_.front();
+        std::vector<uint8_t> late(owed.bytes);
+        status = read(late.data(), late.size());
+        if (status == TransferStatus::Complete) {
+            owedAnswers_.pop_front();
+            if (owed.followUp.bytes > 0 && lastReadBytes_ > 0 && late[0] == owed.followUp.when) {
+                owedAnswers_.push_front({owed.followUp.bytes, {}});
+            }
+        }
+    }
+    if (status == TransferStatus::Complete) {
+        status = read(buffer, count);
+    }
+    if (libusb_.readRecoveries() != recoveries) {
+        forgetOwedAnswers();
+    } else if (status == TransferStatus::Failed) {
+        // Timed out or failed: the answer may still come. A short one came, and is over.
+        owedAnswers_.push_back({count, followUp});
+    }
+    return status;
 }
 
 void UsbLink::drainPendingAnswers(size_t count) {

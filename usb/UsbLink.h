@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <iosfwd>
 
 #include "usb/DriverPipeDevice.h"
@@ -19,6 +20,12 @@ class InterfaceLocator;
 class Notifier;
 class StopRequest;
 class TransferTrace;
+
+// An answer that, when it starts with the byte when, is followed by another of bytes.
+struct AnswerFollowUp {
+    uint8_t when = 0;
+    size_t bytes = 0;  // 0: none follows
+};
 
 class UsbLink {
   public:
@@ -37,12 +44,22 @@ class UsbLink {
     // Bytes the last read delivered. A Complete read may deliver fewer than asked, none
     // included: a caller that needs the whole answer checks this.
     size_t lastReadBytes() const { return lastReadBytes_; }
+    // Reads the answer to the frame just written, keeping the exchanges in step: a read that
+    // fails leaves its answer owed, since the instrument may still deliver it late, and the
+    // answers owed are read and dropped, in order, before this one. A late answer is never
+    // taken for the answer to a later frame, whatever bytes it holds.
+    // followUp: an answer whose first byte is followUp.when is followed by a second answer,
+    // owed along with it (a block's verdict and its end answer).
+    TransferStatus readAnswer(uint8_t* buffer, size_t count, AnswerFollowUp followUp = {});
+    // A handshake, or a read recovery, has the instrument drop whatever it still had to say.
+    void forgetOwedAnswers() { owedAnswers_.clear(); }
+    size_t owedAnswers() const { return owedAnswers_.size(); }
     // Closes the back end the mode names, when it is open; the mode stays.
     void close();
 
-    // A frame whose answer the caller has no use for: written, then answerBytes read and
-    // dropped. Through libusb the exchange counts as done whatever either transfer reports;
-    // through the driver pipes the write and then the read must be Complete.
+    // A frame whose answer the caller has no use for: written, then answerBytes read (as
+    // readAnswer does) and dropped. Through libusb the exchange counts as done whatever either
+    // transfer reports; through the driver pipes the write and then the read must be Complete.
     bool sendDroppingAnswer(const uint8_t* frame, size_t count, size_t answerBytes);
     // Reads up to count bytes that the instrument may still have queued and drops them, so
     // that they do not come back as the answer to a later frame. Only libusb drains: its read
@@ -86,6 +103,11 @@ class UsbLink {
     int deviceIndex_ = 0;  // the first driver device found
     TransferTrace* trace_ = nullptr;
     size_t lastReadBytes_ = 0;
+    struct OwedAnswer {
+        size_t bytes = 0;
+        AnswerFollowUp followUp;
+    };
+    std::deque<OwedAnswer> owedAnswers_;  // oldest first
 };
 
 }  // namespace harmoload

@@ -18,6 +18,8 @@ int OpenFlags(FileAccess access) {
             return O_RDONLY | O_CLOEXEC;
         case FileAccess::CreateWrite:
             return O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+        case FileAccess::CreateNew:
+            return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
     }
     return O_RDONLY | O_CLOEXEC;
 }

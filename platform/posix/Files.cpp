@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace harmoload {
@@ -20,6 +23,28 @@ bool IsDirectory(const std::string& path) {
 
 bool DeleteFileAt(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+std::string CreatePrivateFolder(const std::string& base, const std::string& prefix,
+                                std::string& error) {
+    // mkdtemp creates the folder with mode 0700 under a name nobody else holds.
+    std::string path = base + prefix + "XXXXXX";
+    if (::mkdtemp(path.data()) == nullptr) {
+        error = std::strerror(errno);
+        return {};
+    }
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
+        (info.st_mode & (S_IRWXG | S_IRWXO)) != 0 || (info.st_mode & S_IRWXU) != S_IRWXU) {
+        ::rmdir(path.c_str());
+        error = "the folder " + path + " was not created for its owner alone";
+        return {};
+    }
+    return path;
+}
+
+bool MoveFileOver(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 std::string ModuleFileName() {

@@ -55,6 +55,13 @@ bool BinaryFile::open(const std::string& path, FileAccess access) {
             desired = GENERIC_WRITE;
             disposition = CREATE_ALWAYS;
             break;
+        case FileAccess::CreateNew:
+            // CREATE_NEW fails on anything at the path, a reparse point included; opening the
+            // reparse point itself keeps one planted in a race from being followed.
+            desired = GENERIC_WRITE;
+            disposition = CREATE_NEW;
+            flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+            break;
     }
     const HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(wide.c_str()), desired,
                                       share, nullptr, disposition, flags, nullptr);

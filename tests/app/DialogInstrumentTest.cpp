@@ -327,7 +327,7 @@ TEST_F(DialogUpdateRunTest, AFullUpdateWritesTheInstrumentAndGivesTheUpdateButto
     EXPECT_FALSE(updateVisible(running));
     EXPECT_TRUE(progressVisible(running));
     // Wine may report no cursor for a moment while the machine is busy: wait for it.
-    EXPECT_TRUE(WaitFor([] { return Cursor() == LoadCursorW(nullptr, IDC_WAIT); }, 2s));
+    EXPECT_TRUE(WaitFor([] { return Cursor() == LoadCursorW(nullptr, IDC_WAIT); }));
 
     std::vector<std::string> shown;
     HWND result = boxesUntilResult(running, shown);
@@ -355,7 +355,7 @@ TEST_F(DialogUpdateRunTest, AFullUpdateWritesTheInstrumentAndGivesTheUpdateButto
     EXPECT_EQ(Progress(running).position, 0);
     EXPECT_EQ(running.capture(), nullptr);
     // The wait cursor goes with the run (the pointer's next move gives each control its own).
-    EXPECT_TRUE(WaitFor([] { return Cursor() != LoadCursorW(nullptr, IDC_WAIT); }, 2s));
+    EXPECT_TRUE(WaitFor([] { return Cursor() != LoadCursorW(nullptr, IDC_WAIT); }));
     // The end of a run asks nothing of the instrument: the image stays as it was.
     EXPECT_EQ(updateImage(running), ResourcePixels(IDB_UPDATE_ENGLISH));
 

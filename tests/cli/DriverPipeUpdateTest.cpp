@@ -68,15 +68,21 @@ TEST_F(DriverPipeCommand, SamplePackageUpdatesThroughTheDriverPipesWithItsTrace)
     EXPECT_NE(trace.find(" IN  pipe PIPE00 len 1 result 1: f1"), std::string::npos);
 }
 
-// Every read waits out its limit and fails; the run ends with the failure instead of hanging.
+// Every read waits out its limit and fails; the run ends with the failure instead of hanging,
+// after some frames (12 today: the handshake's and the result frame); a run that kept retrying
+// would go past twenty times that.
+constexpr int kFramesBeforeGivingUp = 240;
 TEST_F(DriverPipeCommand, PipeThatNeverAnswersFailsTheRunInsteadOfHanging) {
     serve(false);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(update(), kExitFailed);
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+    // The time is reported, not judged: a busy machine may take longer. What bounds the run is
+    // the number of frames it sends before it gives up.
     RecordProperty("seconds", std::to_string(seconds.count()));
-    std::printf("a never-answering pipe failed the run in %.1f s\n", seconds.count());
-    EXPECT_LT(seconds.count(), 60.0);
+    std::printf("a never-answering pipe failed the run in %.1f s after %d frames\n",
+                seconds.count(), served->framesTaken());
+    EXPECT_LE(served->framesTaken(), kFramesBeforeGivingUp);
     EXPECT_NE(err.str().find("Harmoload: ReadFile API函数返回FALSE"), std::string::npos);
     EXPECT_NE(err.str().find("Error: <IDS_UPDATE_FAILED>"), std::string::npos);
     EXPECT_GT(served->framesTaken(), 0);

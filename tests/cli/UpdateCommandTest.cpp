@@ -105,7 +105,16 @@ TEST_F(UpdateCommandTest, WritesThePackageIntoTheSimulatedInstrument) {
                                       {"ok", true}}));
     EXPECT_EQ(all[3]["caption"], "Success");
     EXPECT_EQ(all[3]["text"], "<IDS_UPDATE_SUCCESSFUL>");
-    EXPECT_EQ(all.back(), (nlohmann::json{{"event", "result"}, {"ok", true}}));
+    EXPECT_EQ(all.back(),
+              (nlohmann::json{{"event", "result"}, {"ok", true}, {"resultFrame", true}}));
+}
+
+TEST_F(UpdateCommandTest, AResultFrameLeftUnansweredKeepsTheSuccessAndSaysSo) {
+    // The ninth read is the result frame's answer, after two packets and the final sum.
+    EnvironmentScope simulator{{"HARMOLOAD_SIM", "read-error=9:-116"}};
+    ASSERT_EQ(update(true), kExitSuccess) << err.str();
+    EXPECT_EQ(events().back(),
+              (nlohmann::json{{"event", "result"}, {"ok", true}, {"resultFrame", false}}));
 }
 
 TEST_F(UpdateCommandTest, AFailedPairFailsTheCommandWithTheMessages) {
@@ -116,23 +125,28 @@ TEST_F(UpdateCommandTest, AFailedPairFailsTheCommandWithTheMessages) {
               std::string::npos);
     EXPECT_NE(err.str().find("Error: <IDS_UPDATE_FAILED>"), std::string::npos) << err.str();
     EXPECT_NE(out.str().find("Pair 1 (R1, transfer): failed"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("The instrument was told the outcome.\n"), std::string::npos);
 }
 
 TEST_F(UpdateCommandTest, NoInstrumentExitsWithItsOwnCode) {
     EnvironmentScope simulator{{"HARMOLOAD_SIM", "absent"}};
     const int exit = update(true);
     EXPECT_EQ(exit, kExitNoInstrument);
-    EXPECT_EQ(events().back(), (nlohmann::json{{"event", "result"}, {"ok", false}}));
+    EXPECT_EQ(events().back(),
+              (nlohmann::json{{"event", "result"}, {"ok", false}, {"resultFrame", false}}));
 }
 
 TEST_F(UpdateCommandTest, NoInstrumentTellsWhichKeysStartTheUpdateMode) {
     const std::string config = folder.writeText("R1.ini", "[Chip Info]\nChip Size=1M\n");
-    PackOptions pack{package, "HM-61", "V2.10", {"A0", "C1"}, {"R1:" + config + ":" + config}};
+    PackOptions pack{
+        package, "HM-61", "V2.10", {"A0", "C1\x1B[2J"}, {"R1:" + config + ":" + config}};
     ASSERT_EQ(RunPackCommand(pack, err), kExitSuccess) << err.str();
     EnvironmentScope simulator{{"HARMOLOAD_SIM", "absent"}};
     EXPECT_EQ(update(false), kExitNoInstrument);
     EXPECT_NE(err.str().find("No instrument found"), std::string::npos) << err.str();
-    EXPECT_NE(err.str().find("hold A0 & C1 on"), std::string::npos) << err.str();
+    // The package's keys are escaped as info escapes them.
+    EXPECT_NE(err.str().find("hold A0 & C1\\x1B[2J on"), std::string::npos) << err.str();
+    EXPECT_EQ(err.str().find('\x1B'), std::string::npos);
 }
 
 TEST_F(UpdateCommandTest, ADamagedPackageIsReportedBeforeTheInstrumentIsAsked) {
@@ -211,7 +225,8 @@ TEST_F(UpdateCommandTest, TheFirstInterruptWarnsAndTheSecondStopsTheRunAsAFailur
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[texts.size() - 2], kRunStoppedMessage);
     EXPECT_EQ(texts.back(), "<IDS_UPDATE_FAILED>");
-    EXPECT_EQ(all.back(), (nlohmann::json{{"event", "result"}, {"ok", false}}));
+    EXPECT_EQ(all.back(),
+              (nlohmann::json{{"event", "result"}, {"ok", false}, {"resultFrame", true}}));
     EXPECT_TRUE(std::filesystem::is_empty(TempFolder::AsPath(temporary)));
 }
 
@@ -219,7 +234,8 @@ TEST_F(UpdateCommandTest, AnUnusableTemporaryAreaFailsTheRunWithAMessage) {
     const auto area = TemporaryArea(folder.writeText("not-a-folder", "x"));
     EXPECT_EQ(update(true), kExitFailed);
     EXPECT_NE(err.str().find("Cannot create a temporary folder"), std::string::npos) << err.str();
-    EXPECT_EQ(events().back(), (nlohmann::json{{"event", "result"}, {"ok", false}}));
+    EXPECT_EQ(events().back(),
+              (nlohmann::json{{"event", "result"}, {"ok", false}, {"resultFrame", false}}));
 }
 
 // A service bench: several simulated instruments on one bus, listed, chosen by id, refused

@@ -190,7 +190,8 @@ inline bool Near(COLORREF a, COLORREF b, int tolerance = 40) {
 inline void MovePointer(HWND window, POINT point) {
     ClientToScreen(window, &point);
     SetCursorPos(point.x, point.y);
-    for (int i = 0; i < 100; ++i) {
+    // Up to ten seconds: a busy display server may take its time.
+    for (int i = 0; i < 1000; ++i) {
         POINT now{};
         GetCursorPos(&now);
         if (now.x == point.x && now.y == point.y) {

@@ -159,6 +159,9 @@ TEST_F(FlashProcedure, AFailedPollReadIsNotTakenForAnErasedSector) {
     scriptEraseCycles();
     library_.reads.push_back({-116, {}});
     library_.reads.push_back({-116, {}});
+    // The two late answers, read and dropped before the third poll's own.
+    library_.reads.push_back(PollAnswer(0));
+    library_.reads.push_back(PollAnswer(0));
     library_.reads.push_back(PollAnswer(0));
     library_.reads.push_back(PollAnswer(0));
     EXPECT_TRUE(engine_.eraseSector(0));
@@ -182,6 +185,14 @@ TEST_F(FlashProcedure, EraseIsRepeatedAfterSixtySevenPollsAndAtMostFiftyTimes) {
 TEST_F(FlashProcedure, AnEraseEndsAfterThreeUnansweredPollsInARow) {
     // Nothing answers; the time the failing transfers take counts toward the deadline, but an
     // unanswered poll starts no further erase.
+    EXPECT_FALSE(engine_.eraseSector(1));
+    EXPECT_EQ(written(0x02, 0x30), 1u);
+    EXPECT_EQ(written(0x03), 3u);
+}
+
+TEST_F(FlashProcedure, EmptyPollAnswersAreUnansweredPollsAndEndTheEraseAfterThree) {
+    scriptEraseCycles();
+    library_.pastScript = Answer({});
     EXPECT_FALSE(engine_.eraseSector(1));
     EXPECT_EQ(written(0x02, 0x30), 1u);
     EXPECT_EQ(written(0x03), 3u);

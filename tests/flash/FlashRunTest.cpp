@@ -224,17 +224,19 @@ TEST_F(FlashRun, AFileOffsetPastTheEndOfTheFileStopsTheRun) {
     EXPECT_TRUE(instrument().busCycles().empty());
 }
 
-TEST_F(FlashRun, AFileOffsetAtTheEndOfTheFileErasesTheFirstSectorAndSumsNothing) {
-    plugFourSectors();
+TEST_F(FlashRun, NoDataAfterTheFileOffsetIsRefusedBeforeTheInstrumentIsTouched) {
     auto profile = Profile(EvenSectors(4, 0x1000), {0x3000});
-    profile.fileOffset = 0x100;
-    ASSERT_TRUE(run(profile, Pattern(512))) << ::testing::PrintToString(texts());
-    EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{Range(3), At(1), At(2), At(3)}));
-    EXPECT_EQ(erases(), std::vector<uint32_t>{0x0000});
-    EXPECT_EQ(frames(usb::kProgramTemplate).size(), 1u);
-    EXPECT_TRUE(frames(usb::kHeader).empty());
-    ASSERT_EQ(frames(usb::kSumRequest).size(), 1u);
-    EXPECT_EQ(FrameField32(frames(usb::kSumRequest)[0], usb::kSumRequestLengthOffset), 0u);
+    for (const auto& [offset, size] : {std::pair{0x100, 512}, std::pair{0, 0}}) {
+        plugFourSectors();
+        notifier_.clear();
+        profile.fileOffset = offset;
+        EXPECT_FALSE(run(profile, Pattern(size))) << size;
+        EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("The data file holds nothing to write "
+                                                           "after the file offset in section - "
+                                                           "[File Offset]"),
+                                                     Fatal("Update file failed")}));
+        EXPECT_EQ(instrument().transfers(), 0) << size;
+    }
 }
 
 TEST_F(FlashRun, TheFileOffsetSkipsWordsOfTheFile) {
@@ -249,7 +251,7 @@ TEST_F(FlashRun, TheFileOffsetSkipsWordsOfTheFile) {
 TEST_F(FlashRun, BlocksSplitASectorAndTheirAddressesAdvanceByTheirWords) {
     plug(EvenSectors(4, 0x8000), 0x20000);
     auto profile = Profile(EvenSectors(4, 0x8000), {0x18000});
-    // A full sector, then 4097 bytes: the odd last byte is neither sent nor summed.
+    // A full sector, then 4097 bytes: the odd last byte goes as a last word padded with 0xFF.
     const Bytes data = Pattern(65536 + 4097);
     ASSERT_TRUE(run(profile, data)) << ::testing::PrintToString(texts());
     const auto headers = frames(usb::kHeader);
@@ -259,10 +261,12 @@ TEST_F(FlashRun, BlocksSplitASectorAndTheirAddressesAdvanceByTheirWords) {
         EXPECT_EQ(FrameField16(headers[k], usb::kHeaderLengthOffset), 4096);
     }
     EXPECT_EQ(FrameField32(headers[8], usb::kAddressOffset), 0x8000u);
-    EXPECT_EQ(FrameField16(headers[8], usb::kHeaderLengthOffset), 2048);
-    EXPECT_EQ(FrameField32(frames(usb::kSumRequest)[1], usb::kSumRequestLengthOffset), 2048u);
-    EXPECT_EQ(flashBytes(0, 65536 + 4096), Bytes(data.begin(), data.end() - 1));
-    EXPECT_EQ(instrument().flash().words(0x8000 + 2048, 1).front(), 0xFFFF);
+    EXPECT_EQ(FrameField16(headers[8], usb::kHeaderLengthOffset), 2049);
+    EXPECT_EQ(FrameField32(frames(usb::kSumRequest)[1], usb::kSumRequestLengthOffset), 2049u);
+    Bytes padded = data;
+    padded.push_back(0xFF);
+    EXPECT_EQ(flashBytes(0, padded.size()), padded);
+    EXPECT_EQ(instrument().flash().words(0x8000 + 2049, 1).front(), 0xFFFF);
 }
 
 TEST_F(FlashRun, AFullBlockOf65536WordsCarriesZeroAsItsCount) {
@@ -417,6 +421,40 @@ TEST_F(FlashRun, SixDifferingChecksumsFailTheRun) {
                                                  Fatal("Update file failed")}));
     // The last step of the last sector comes only with a verified run.
     EXPECT_EQ(notifier_.progress(), (std::vector<ProgressPost>{Range(3), At(1), At(2)}));
+}
+
+TEST_F(FlashRun, ALateSumAnswerIsNeverTakenForALaterSectorsSum) {
+    // Three sectors of the same bytes. When verification starts, the third sector is found
+    // altered and the first sector's sum comes one read late: the answers that follow must not
+    // let the third sector pass on another sector's sum.
+    struct LateSumOverAlteredSector final : Notifier {
+        RecordingNotifier* recorder = nullptr;
+        sim::SimulatedInstrument* instrument = nullptr;
+        MessageAnswer showMessage(const Message& message) override {
+            return recorder->showMessage(message);
+        }
+        void postProgress(const ProgressEvent& event) override {
+            recorder->postProgress(event);
+            if (event.change == ProgressChange::Phase && event.phase == FlashPhase::Verifying &&
+                event.sector == 1) {
+                instrument->faults().lateAnswers = {instrument->reads() + 1};
+                instrument->flash().program(0x2000, 0x0000);
+            }
+        }
+    } late;
+    plugFourSectors();
+    late.recorder = &notifier_;
+    late.instrument = &instrument();
+    engine_.setNotifier(late);
+    const Bytes sector = Pattern(8192);
+    Bytes data;
+    for (int k = 0; k < 3; ++k) {
+        data.insert(data.end(), sector.begin(), sector.end());
+    }
+    EXPECT_FALSE(run(Profile(EvenSectors(4, 0x1000), {0x3000}), data));
+    EXPECT_EQ(instrument().faultsHit(), 1);
+    EXPECT_EQ(texts(), (std::vector<std::string>{Fatal("the checksum isn't right"),
+                                                 Fatal("Update file failed")}));
 }
 
 TEST_F(FlashRun, TheWarningAnsweredNoEndsTheRunWithoutTouchingTheInstrument) {
@@ -681,11 +719,11 @@ INSTANTIATE_TEST_SUITE_P(
 // reaches, and each must be hit.
 
 // What a fault-free run of the sweep goes through.
-constexpr int kSweepTransfers = 61;
-constexpr int kSweepReads = 32;
-constexpr int kSweepWrites = 29;
-constexpr int kSweepEchoes = 5;
-constexpr int kSweepBlocks = 3;
+constexpr int kSweepTransfers = 66;
+constexpr int kSweepReads = 35;
+constexpr int kSweepWrites = 31;
+constexpr int kSweepEchoes = 6;
+constexpr int kSweepBlocks = 4;
 constexpr int kSweepSums = 2;
 
 class FlashRunUnderFault : public FlashRun,
@@ -693,11 +731,20 @@ class FlashRunUnderFault : public FlashRun,
   protected:
     bool runSweep(const sim::InstrumentFaults& faults) {
         plugFourSectors(faults);
-        auto profile = Profile(kFour, {0x3000});
+        auto profile = Profile(kFour, {0x1000});
         profile.blockSize = 2048;
         return run(profile, sweepData_);
     }
-    const Bytes sweepData_ = Pattern(9000);
+    // Three sectors of the same bytes, the middle one reserved: sectors 0 and 2 are written and
+    // have the same sum, so that a sum read for the wrong sector would agree.
+    const Bytes sweepData_ = [] {
+        const Bytes sector = Pattern(8192);
+        Bytes data;
+        for (int k = 0; k < 3; ++k) {
+            data.insert(data.end(), sector.begin(), sector.end());
+        }
+        return data;
+    }();
 };
 
 TEST_F(FlashRunUnderFault, TheSweepCoversEveryTransferOfAFaultFreeRun) {
@@ -716,8 +763,10 @@ TEST_P(FlashRunUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
     const bool ok = runSweep(OneFault(kind, ordinal));
     EXPECT_EQ(instrument().faultsHit(), 1);
     if (ok) {
-        EXPECT_EQ(flashBytes(0, sweepData_.size()), sweepData_);
-        EXPECT_EQ(notifier_.progress().back(), At(6));
+        const Bytes sector(sweepData_.begin(), sweepData_.begin() + 8192);
+        EXPECT_EQ(flashBytes(0x0000, 8192), sector);
+        EXPECT_EQ(flashBytes(0x2000, 8192), sector);
+        EXPECT_EQ(notifier_.progress().back(), At(9));
     } else {
         const auto shown = texts();
         ASSERT_GE(shown.size(), 2u);
@@ -734,6 +783,7 @@ TEST_P(FlashRunUnderFault, EndsInSuccessWithTheDataOrInAReportedFailure) {
         EXPECT_FALSE(ok);
         EXPECT_LE(clock_.now() - *silentSince, std::chrono::minutes(5));
     }
+    EXPECT_TRUE(untouched(0x1000, 0x1000));
     EXPECT_TRUE(untouched(0x3000, 0x1000));
 }
 
@@ -743,7 +793,8 @@ INSTANTIATE_TEST_SUITE_P(EveryTransfer, FlashRunUnderFault,
 INSTANTIATE_TEST_SUITE_P(
     EveryRead, FlashRunUnderFault,
     ::testing::Combine(::testing::Values(FaultKind::IoReadError, FaultKind::TimedOutRead,
-                                         FaultKind::EmptyAnswer, FaultKind::AlteredAnswer),
+                                         FaultKind::LateAnswer, FaultKind::EmptyAnswer,
+                                         FaultKind::AlteredAnswer),
                        ::testing::Range(1, kSweepReads + 1)));
 INSTANTIATE_TEST_SUITE_P(EveryWrite, FlashRunUnderFault,
                          ::testing::Combine(::testing::Values(FaultKind::WriteError,

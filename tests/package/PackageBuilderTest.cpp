@@ -4,6 +4,7 @@
 
 #include "package/PackageUnpacker.h"
 #include "package/PackageVerifier.h"
+#include "platform/Files.h"
 #include "platform/testing/RecordingNotifier.h"
 #include "tests/support/TempFolder.h"
 
@@ -55,6 +56,22 @@ TEST_F(PackageBuilderTest, PackedPackageVerifiesAndHoldsWhatWasPacked) {
         EXPECT_EQ(TempFolder::read(folder.path("data")),
                   TempFolder::read(contents.pairs[i].dataPath));
     }
+}
+
+TEST_F(PackageBuilderTest, APackageRebuiltFromItselfIsReplacedOnlyWhenWhole) {
+    // The old package is the new one's data: written over in place, it would be gone before it
+    // was read.
+    ASSERT_TRUE(BuildPackage(threePairs(), out, notifier));
+    const std::vector<uint8_t> old = TempFolder::read(out);
+    ASSERT_TRUE(BuildPackage({"M", "V", {}, {{"R1", config1, out}}}, out, notifier))
+        << ::testing::PrintToString(notifier.texts());
+    OpenedPackage package;
+    ASSERT_EQ(ReadPackage(out, package), PackageFault::None);
+    const PairEntry& pair = package.record.pairs[0];
+    ASSERT_TRUE(
+        UnpackFile(out, folder.path("data"), pair.dataOffset, pair.dataSize, LineEnds::Keep));
+    EXPECT_EQ(TempFolder::read(folder.path("data")), old);
+    EXPECT_FALSE(FileExists(out + ".part"));
 }
 
 TEST_F(PackageBuilderTest, PairCountIsTheNumberOfPairs) {

@@ -2,10 +2,18 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "platform/testing/VirtualClock.h"
 #include "sim/SimulatedInstrument.h"
 #include "simusb/InstrumentReport.h"
+#include "simusb/ListenPath.h"
 #include "simusb/RedirServer.h"
 #include "simusb/VirtualDescriptors.h"
 #include "usb/InstrumentContract.h"
@@ -172,6 +180,52 @@ TEST_F(UnpluggedInstrumentTest, EveryRequestFindsTheInstrumentGoneFromTheUnplugO
     EXPECT_EQ(device_.control(GetDescriptor(DescriptorType::Device, 18), {}).status,
               UsbStatus::Gone);
     EXPECT_EQ(device_.faultHalts(), 0);
+}
+
+TEST_F(VirtualInstrumentTest, WhatAPeerSendsIsBoundedNotStoredWithoutLimit) {
+    device_.bulkOut(kOut, kHandshake);
+    // An IN transfer longer than any answer is refused; the answer waits for a proper read.
+    EXPECT_EQ(device_.bulkIn(1, kIn, kMaxInTransferBytes + 1)->status, UsbStatus::Stall);
+    EXPECT_THAT(device_.bulkIn(2, kIn, 64)->data, ElementsAre(0xF1));
+    // A sum over the whole 32-bit range is summed over the flash alone, and noted.
+    Bytes sum = usb::SumRequestFrame(0, 0xFFFFFFFF, usb::kFlashSumRequestBytes);
+    device_.bulkOut(kOut, sum);
+    EXPECT_EQ(device_.bulkIn(3, kIn, 64)->data.size(), usb::kSumAnswerBytes);
+    EXPECT_EQ(instrument_.errors().size(), 1u);
+    // A stream of frames that is never read: the records and the answer queue stop growing.
+    const Bytes cycle = {0x02, 0x55, 0x05, 0x00, 0x00, 0xF0, 0x00};  // a bus cycle: reset
+    for (size_t i = 0; i < sim::kRecordedLimit + 10; ++i) {
+        device_.bulkOut(kOut, cycle);
+    }
+    EXPECT_EQ(instrument_.commands().size(), sim::kRecordedLimit);
+    EXPECT_EQ(instrument_.busCycles().size(), sim::kRecordedLimit);
+    for (size_t i = 0; i < sim::kPendingAnswersLimit; ++i) {
+        ASSERT_TRUE(device_.bulkIn(4, kIn, 64).has_value()) << i;
+    }
+    EXPECT_FALSE(device_.bulkIn(5, kIn, 64).has_value());  // nothing more was queued
+    EXPECT_GT(instrument_.unrecorded(), 0);
+}
+
+TEST(ListenPathTest, OnlyASocketLeftThereIsRemoved) {
+    const std::string folder = ::testing::TempDir() + "listen-path-test";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "/instrument.sock";
+    std::filesystem::remove(path);
+    std::string error;
+    EXPECT_TRUE(ClearStaleSocket(path, error)) << error;
+    std::ofstream(path) << "precious";
+    EXPECT_FALSE(ClearStaleSocket(path, error));
+    EXPECT_TRUE(std::filesystem::is_regular_file(path)) << error;
+    std::filesystem::remove(path);
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un local{};
+    local.sun_family = AF_UNIX;
+    std::snprintf(local.sun_path, sizeof local.sun_path, "%s", path.c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    close(listener);
+    EXPECT_TRUE(ClearStaleSocket(path, error)) << error;
+    EXPECT_FALSE(std::filesystem::exists(path));
+    std::filesystem::remove_all(folder);
 }
 
 TEST(ListenAddressTest, PathPortAndHostPort) {

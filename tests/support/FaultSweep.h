@@ -13,6 +13,7 @@ enum class FaultKind {
     Stall,
     IoReadError,
     TimedOutRead,
+    LateAnswer,
     EmptyAnswer,
     AlteredAnswer,
     WriteError,
@@ -38,6 +39,9 @@ inline sim::InstrumentFaults OneFault(FaultKind kind, int ordinal) {
             break;
         case FaultKind::TimedOutRead:
             faults.readErrors = {{ordinal, sim::kTimedOut}};
+            break;
+        case FaultKind::LateAnswer:
+            faults.lateAnswers = {ordinal};
             break;
         case FaultKind::EmptyAnswer:
             faults.shortAnswers = {{ordinal, 0}};

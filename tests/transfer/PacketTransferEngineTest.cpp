@@ -379,7 +379,8 @@ INSTANTIATE_TEST_SUITE_P(EveryTransfer, PacketTransferUnderFault,
 INSTANTIATE_TEST_SUITE_P(
     EveryRead, PacketTransferUnderFault,
     ::testing::Combine(::testing::Values(FaultKind::IoReadError, FaultKind::TimedOutRead,
-                                         FaultKind::EmptyAnswer, FaultKind::AlteredAnswer),
+                                         FaultKind::LateAnswer, FaultKind::EmptyAnswer,
+                                         FaultKind::AlteredAnswer),
                        ::testing::Range(1, kSweepReads + 1)));
 INSTANTIATE_TEST_SUITE_P(EveryWrite, PacketTransferUnderFault,
                          ::testing::Combine(::testing::Values(FaultKind::WriteError,

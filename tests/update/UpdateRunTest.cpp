@@ -210,6 +210,42 @@ TEST_F(UpdateRunTest, APackageChangedAfterOpeningFailsBeforeTheInstrumentIsTouch
     EXPECT_EQ(instrument().resultFlags(), Bytes{1});
 }
 
+// Changes the first byte of the unpacked data file at the engine's first wait (its handshake),
+// as another process could between the unpacking and the engine's loading.
+class TamperingClock final : public Clock {
+  public:
+    explicit TamperingClock(std::string path) : path_(std::move(path)) {}
+    void sleep(std::chrono::milliseconds duration) override {
+        if (!tampered_) {
+            std::fstream file(path_, std::ios::in | std::ios::out | std::ios::binary);
+            tampered_ = static_cast<bool>(file.put('\x7F'));
+        }
+        inner_.sleep(duration);
+    }
+    std::chrono::milliseconds now() const override { return inner_.now(); }
+    bool tampered() const { return tampered_; }
+
+  private:
+    std::string path_;
+    bool tampered_ = false;
+    VirtualClock inner_;
+};
+
+TEST_F(UpdateRunTest, ADataFileChangedAfterItsCheckIsCaughtOnTheBytesTheEngineLoads) {
+    TamperingClock clock(work() + kTempBinName);
+    PacketTransferEngine transfer(notifier_, clock);
+    sim::BindToSimulator(transfer.link(), usb_, clock_);
+    UpdateRunSetup setup = setupFor(
+        buildPackage({{"R1", profile("a.ini", 0x2000), data("a.bin", 500, 1)}}), notifier_);
+    setup.transfer = &transfer;
+    EXPECT_FALSE(RunUpdate(setup));
+    EXPECT_TRUE(clock.tampered());
+    EXPECT_EQ(memory(0x2000, 500), Bytes(500, 0xFF));
+    ASSERT_FALSE(notifier_.messages().empty());
+    EXPECT_EQ(notifier_.messages()[0],
+              PackageFaultMessage(language_, PackageFault::DataFile1Sum, packagePath()));
+}
+
 // Runs out of memory at the first progress post, as an engine might on a huge data file.
 class OutOfMemoryNotifier final : public Notifier {
   public:
