@@ -378,7 +378,7 @@ struct Connection {
 };
 
 RedirSession::RedirSession(VirtualInstrument& device, const ServeOptions& options, int socket)
-    : connection_(std::make_unique<Connection>(device, options, socket)) {
+    : connection_(new Connection{device, options, socket}) {
     connection_->start();
 }
 
