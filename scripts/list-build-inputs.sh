@@ -29,7 +29,9 @@ done < <(sed -n 's/^map //p' "$shipped") >>"$work/inputs"
 while read -r program; do
     [ "$(head -c4 "$program" | od -An -c | tr -d ' ')" = '177ELF' ] || continue
     readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p' | while read -r soname; do
-        path="$(/sbin/ldconfig -p | awk -v s="$soname" '$1 == s && /x86-64/ { print $NF; exit }')"
+        # awk reads to the end: leaving early would end ldconfig by SIGPIPE, which pipefail and
+        # set -e would take for a failure of this script.
+        path="$(/sbin/ldconfig -p | awk -v s="$soname" '!found && $1 == s && /x86-64/ { print $NF; found = 1 }')"
         echo "${path:-unresolved-$soname}"
     done
 done < <(sed -n 's/^program //p' "$shipped") >>"$work/inputs"
